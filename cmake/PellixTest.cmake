@@ -1,0 +1,16 @@
+# pellix_add_test(NAME sources... [LIBS libs...])
+# Natively every GoogleTest case is its own CTest test. Under Wine a process start costs
+# seconds, so there the whole binary is one CTest test (its cases still report in the XML).
+function(pellix_add_test name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE pellix_core GTest::gtest GTest::gtest_main ${ARG_LIBS})
+  pellix_warnings(${name})
+  if(WIN32)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEDEBUG=-all")
+  else()
+    include(GoogleTest)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  endif()
+endfunction()

@@ -1,0 +1,7 @@
+#include "host/host_api.h"
+
+namespace pellix {
+
+HostApi host{};
+
+}  // namespace pellix

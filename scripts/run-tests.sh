@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds every preset and runs every test: native, sanitizers, and the 32-bit Windows build
+# under Wine. Ends with one line "N passed, N failed" over all CTest tests.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+jobs=${PELLIX_JOBS:-2}
+export WINEDEBUG=-all
+export WINEPREFIX=${WINEPREFIX:-$PWD/build/wineprefix}
+log=build/test-logs
+mkdir -p "$log"
+
+passed=0
+failed=0
+status=0
+count() {  # adds the counts of a ctest log
+  local f=$1 line total fails
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$f" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    status=1
+    return
+  fi
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  fails=$(sed -E 's/.*tests passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  passed=$((passed + total - fails))
+  failed=$((failed + fails))
+  [ "$fails" -eq 0 ] || status=1
+}
+
+if [ ! -d "$WINEPREFIX" ]; then
+  wineboot -i >/dev/null 2>&1 || true
+fi
+
+for preset in native sanitize win32; do
+  echo "== $preset"
+  if ! cmake --preset "$preset" >"$log/$preset-configure.log" 2>&1 ||
+     ! cmake --build --preset "$preset" -j "$jobs" >"$log/$preset-build.log" 2>&1; then
+    echo "build of $preset failed:"
+    tail -n 40 "$log/$preset-configure.log" "$log/$preset-build.log"
+    failed=$((failed + 1))
+    status=1
+    continue
+  fi
+  ctest --preset "$preset" -j "$jobs" --timeout 600 2>&1 | tee "$log/$preset-ctest.log" | grep -E 'tests passed|Failed|\*\*\*' || true
+  count "$log/$preset-ctest.log"
+done
+
+echo "$passed passed, $failed failed"
+exit $status

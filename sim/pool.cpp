@@ -1,0 +1,7 @@
+#include "sim/pool.h"
+
+namespace pellix {
+
+ProjectilePool pool{};
+
+}  // namespace pellix

@@ -1,0 +1,7 @@
+#include "startup/settings.h"
+
+namespace pellix {
+
+Settings settings{};
+
+}  // namespace pellix

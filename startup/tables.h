@@ -1,0 +1,61 @@
+// The weapon and surface tables, filled at start-up from the two data files.
+#pragma once
+#include <cstdint>
+
+#include "startup/settings.h"
+
+namespace pellix {
+
+// One row per host weapon type; field order is the order on a line of the weapon file.
+struct WeaponBallistics {
+  float speedFactor;        // 25 / muzzle speed
+  float dragAlong;
+  float dragAcross;
+  float pierceCost;
+  float ricochetBonus;
+  int32_t tracerEvery;      // every Nth round is a tracer; 0 none
+  float ammoTrailLength;    // time-step units (world units x speedFactor)
+  float tracerTrailLength;  // time-step units
+  float ammoTrailWidth;
+  float tracerTrailWidth;
+  int32_t ammoTrailAlpha;   // low byte used
+  int32_t tracerTrailAlpha; // low byte used
+  uint32_t tracerColour;    // 0xAARRGGBB
+};
+static_assert(sizeof(WeaponBallistics) == 52);
+
+struct SurfaceBallistics {
+  float ricochetThreshold;
+  float ricochetAngleLoss;  // halved at load
+  float ricochetKeep;
+  float ricochetScatter;
+  float pierceResistance;   // negative: cannot be pierced
+};
+static_assert(sizeof(SurfaceBallistics) == 20);
+
+// Surface classes: the rows keyed N, SP, S, W, D, then C (entity kind 2) and P (entity kind 3).
+enum SurfaceClass : int32_t {
+  SurfaceN = 0,
+  SurfaceSP = 1,
+  SurfaceS = 2,
+  SurfaceW = 3,
+  SurfaceD = 4,
+  SurfaceC = 5,
+  SurfaceP = 6,
+};
+inline constexpr int32_t SurfaceClassCount = 7;
+
+extern WeaponBallistics* weaponTable;    // settings.weaponCount rows
+extern SurfaceBallistics* surfaceTable;  // SurfaceClassCount rows
+
+// Row t when t, taken as unsigned, is below weaponCount; row 0 otherwise (negative types too).
+inline uint32_t WeaponRowIndex(int32_t weaponType) {
+  return static_cast<uint32_t>(weaponType) < static_cast<uint32_t>(settings.weaponCount)
+             ? static_cast<uint32_t>(weaponType)
+             : 0u;
+}
+inline const WeaponBallistics& WeaponRow(int32_t weaponType) {
+  return weaponTable[WeaponRowIndex(weaponType)];
+}
+
+}  // namespace pellix

@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+exec scripts/run-tests.sh
