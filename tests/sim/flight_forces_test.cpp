@@ -1,0 +1,149 @@
+#include "sim/flight_forces.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/support/fake_host.h"
+#include "tests/support/sim_setup.h"
+
+namespace pellix {
+namespace {
+
+using testing::FakeHost;
+using testing::SimSetup;
+
+class FlightForces : public ::testing::Test {
+ protected:
+  SimSetup sim{40, 4};
+  FakeHost fake;
+  ProjectileRecord& record = sim.Record(0);
+
+  void SetVelocity(float x, float y, float z) {
+    record.velocity[0] = x;
+    record.velocity[1] = y;
+    record.velocity[2] = z;
+  }
+  void ExpectVelocity(float x, float y, float z) {
+    EXPECT_EQ(record.velocity[0], x);
+    EXPECT_EQ(record.velocity[1], y);
+    EXPECT_EQ(record.velocity[2], z);
+  }
+};
+
+TEST_F(FlightForces, GravityAloneChangesOnlyZByScaleTimesStep) {
+  settings.Gravity = 1;
+  settings.gravityScale = 0.032f;
+  // Wind that would matter if it were read.
+  fake.wind[0] = 100.0f;
+  SetVelocity(3.0f, -4.0f, 1.5f);
+  ApplyFlightForces(&record, 0.75f);
+  ExpectVelocity(3.0f, -4.0f, 1.5f - 0.032f * 0.75f);
+}
+
+TEST_F(FlightForces, NothingOnChangesNothing) {
+  SetVelocity(3.0f, -4.0f, 1.5f);
+  ApplyFlightForces(&record, 1.0f);
+  ExpectVelocity(3.0f, -4.0f, 1.5f);
+}
+
+TEST_F(FlightForces, AlongDragWithoutWind) {
+  settings.AirResist = 1;
+  sim.Weapon(0).dragAlong = 0.25f;  // x dt 2 = 0.5
+  SetVelocity(10.0f, 0.0f, 0.0f);
+  ApplyFlightForces(&record, 2.0f);
+  ExpectVelocity(9.0f, 0.0f, 0.0f);
+}
+
+TEST_F(FlightForces, BothFactorsClampToOneGiveExactlyEightTenths) {
+  settings.AirResist = 1;
+  sim.Weapon(0).dragAlong = 1.0f;
+  sim.Weapon(0).dragAcross = 7.0f;
+  SetVelocity(10.0f, 5.0f, -2.5f);
+  ApplyFlightForces(&record, 1.0f);
+  // Both parts keep v - 0.2 v; the parts are exact in binary here, so the sum is too.
+  ExpectVelocity(8.0f, 4.0f, -2.0f);
+}
+
+TEST_F(FlightForces, NaNProductCountsAsOne) {
+  settings.AirResist = 1;
+  sim.Weapon(0).dragAlong = INFINITY;  // inf x 0 is NaN
+  SetVelocity(10.0f, 0.0f, 0.0f);
+  ApplyFlightForces(&record, 0.0f);
+  ExpectVelocity(8.0f, 0.0f, 0.0f);
+}
+
+TEST_F(FlightForces, NegativeCoefficientIsNotBoundedBelow) {
+  settings.AirResist = 1;
+  sim.Weapon(0).dragAlong = -1.0f;
+  SetVelocity(10.0f, 0.0f, 0.0f);
+  ApplyFlightForces(&record, 1.0f);
+  ExpectVelocity(12.0f, 0.0f, 0.0f);
+}
+
+TEST_F(FlightForces, WindWithoutDragLeavesVelocity) {
+  settings.AirResist = 1;
+  fake.wind[1] = 50.0f;
+  SetVelocity(10.0f, 0.0f, 0.0f);
+  ApplyFlightForces(&record, 1.0f);
+  ExpectVelocity(10.0f, 0.0f, 0.0f);
+}
+
+TEST_F(FlightForces, AcrossDragDriftsWithTheWind) {
+  settings.AirResist = 1;
+  sim.Weapon(0).dragAcross = 1.0f;
+  fake.wind[1] = 50.0f;
+  SetVelocity(10.0f, 0.0f, 0.0f);
+  ApplyFlightForces(&record, 1.0f);
+  ExpectVelocity(10.0f, 2.0f, 0.0f);
+}
+
+TEST_F(FlightForces, SplitUsesGroundVelocityAfterGravity) {
+  // Gravity first, then drag along the new direction: with the ground velocity (0, 0, 0)
+  // before gravity, n is (0, 0, -1) after it and all of the velocity is along.
+  settings.Gravity = 1;
+  settings.gravityScale = 2.0f;
+  settings.AirResist = 1;
+  sim.Weapon(0).dragAlong = 0.5f;
+  SetVelocity(0.0f, 0.0f, 0.0f);
+  ApplyFlightForces(&record, 1.0f);
+  ExpectVelocity(0.0f, 0.0f, -2.0f - 0.2f * 0.5f * -2.0f);
+}
+
+TEST_F(FlightForces, WeaponRowsOutsideTheTableUseRowZero) {
+  settings.AirResist = 1;
+  sim.Weapon(0).dragAlong = 0.5f;
+  sim.Weapon(39).dragAlong = 0.0f;
+  for (int32_t type : {40, 1000, -1}) {
+    record.weaponType = type;
+    SetVelocity(10.0f, 0.0f, 0.0f);
+    ApplyFlightForces(&record, 1.0f);
+    ExpectVelocity(9.0f, 0.0f, 0.0f);
+  }
+  record.weaponType = 39;
+  SetVelocity(10.0f, 0.0f, 0.0f);
+  ApplyFlightForces(&record, 1.0f);
+  ExpectVelocity(10.0f, 0.0f, 0.0f);
+}
+
+TEST_F(FlightForces, ZeroVelocityPutsEverythingAcross) {
+  settings.AirResist = 1;
+  sim.Weapon(0).dragAcross = 1.0f;
+  sim.Weapon(0).dragAlong = 1.0f;
+  fake.wind[0] = 50.0f;  // w = (10, 0, 0), r = (-10, 0, 0), all across
+  SetVelocity(0.0f, 0.0f, 0.0f);
+  ApplyFlightForces(&record, 1.0f);
+  ExpectVelocity(2.0f, 0.0f, 0.0f);
+}
+
+TEST_F(FlightForces, OverflowLeavesTheVelocityAsItWas) {
+  settings.AirResist = 1;
+  sim.Weapon(0).dragAcross = -3e38f;
+  fake.wind[1] = 50.0f;
+  SetVelocity(10.0f, 0.0f, 0.0f);
+  ApplyFlightForces(&record, 1.0f);
+  ExpectVelocity(10.0f, 0.0f, 0.0f);
+}
+
+}  // namespace
+}  // namespace pellix
