@@ -71,6 +71,15 @@ struct ProjectilePool {
 
 extern ProjectilePool pool;
 
+// A zero-filling allocator with calloc's contract (memory released with free).
+using ZeroAllocator = void* (*)(size_t count, size_t size);
+void* CallocZeroed(size_t count, size_t size);
+
+// Allocates the three arrays of `slots` zero-filled records, in the order trail, projectile,
+// extra, sets the ends and puts nextSlot at 0. On failure (slots < 1 or an allocation that
+// fails) it releases what it got, leaves the pool empty and returns false.
+bool AllocatePool(int32_t slots, ZeroAllocator allocate = CallocZeroed);
+
 // Slot of a record of the pool's projectile array.
 inline int32_t SlotOf(const ProjectileRecord* record) {
   return static_cast<int32_t>(record - pool.projectileArray);

@@ -1,7 +1,62 @@
 #include "startup/settings.h"
 
+#include <cstdlib>
+
 namespace pellix {
 
 Settings settings{};
+
+namespace {
+
+constexpr uint32_t NumberBufferSize = 1024;
+
+struct Reader {
+  const ProfileReader& profile;
+  const char* path;
+
+  int32_t Int(const char* section, const char* key, int32_t fallback) const {
+    return profile.readInt(section, key, fallback, path);
+  }
+  double Number(const char* section, const char* key, const char* fallback) const {
+    char text[NumberBufferSize];
+    text[0] = '\0';
+    profile.readString(section, key, fallback, text, NumberBufferSize, path);
+    text[NumberBufferSize - 1] = '\0';
+    return std::atof(text);
+  }
+};
+
+}  // namespace
+
+float ScaleSetting(double value, double factor) {
+  return static_cast<float>(static_cast<double>(static_cast<float>(value)) * factor);
+}
+
+void ReadSettings(const ProfileReader& profile, const char* path, Settings& out) {
+  const Reader r{profile, path};
+  out.MaxPellix = r.Int("PELLIX", "MaxPellix", 4096);
+  // Wraps instead of overflowing; start-up refuses any count below 1.
+  out.weaponCount =
+      static_cast<int32_t>(static_cast<uint32_t>(r.Int("PELLIX", "MaxWeapon", 0)) + 1u);
+  out.rangeScale = ScaleSetting(r.Number("PHYSICS", "RangeMult", "1.0"), RangeFactor);
+  out.Gravity = r.Int("PHYSICS", "Gravity", 0);
+  out.gravityScale = ScaleSetting(r.Number("PHYSICS", "GravityMult", "1.0"), GravityFactor);
+  out.AirResist = r.Int("PHYSICS", "AirResist", 0);
+  out.Ricochet = r.Int("PHYSICS", "Ricochet", 0);
+  out.Pierce = r.Int("PHYSICS", "Pierce", 0);
+  out.MaxLoop = r.Int("PHYSICS", "MaxLoop", 8);
+  out.minSpeedScaled = ScaleSetting(r.Number("PHYSICS", "MinSpeed", "1.0"), MinSpeedFactor);
+  out.ColBias = static_cast<float>(r.Number("PHYSICS", "ColBias", "0.01"));
+  out.SolidBias = static_cast<float>(r.Number("PHYSICS", "SolidBias", "0.1"));
+  out.SolidLoop = r.Int("PHYSICS", "SolidLoop", 50);
+  out.TracerType = r.Int("GRAPHICS", "TracerType", 2);
+  out.AfterEffect = r.Int("GRAPHICS", "AfterEffect", 2);
+  out.TracerBloom = static_cast<float>(r.Number("GRAPHICS", "TracerBloom", "0.001"));
+  out.RefractSize = static_cast<float>(r.Number("GRAPHICS", "RefractSize", "0.1"));
+  out.AmRefractLen = static_cast<float>(r.Number("GRAPHICS", "AmRefractLen", "2.0"));
+  out.TrRefractLen = static_cast<float>(r.Number("GRAPHICS", "TrRefractLen", "1.5"));
+  out.AmTailBias = static_cast<float>(r.Number("GRAPHICS", "AmTailBias", "-1.0"));
+  out.TrTailBias = static_cast<float>(r.Number("GRAPHICS", "TrTailBias", "-1.0"));
+}
 
 }  // namespace pellix

@@ -1,6 +1,7 @@
 // The weapon and surface tables, filled at start-up from the two data files.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 
 #include "startup/settings.h"
 
@@ -8,7 +9,7 @@ namespace pellix {
 
 // One row per host weapon type; field order is the order on a line of the weapon file.
 struct WeaponBallistics {
-  float speedFactor;        // 25 / muzzle speed
+  float speedFactor;  // 25 / muzzle speed
   float dragAlong;
   float dragAcross;
   float pierceCost;
@@ -18,9 +19,9 @@ struct WeaponBallistics {
   float tracerTrailLength;  // time-step units
   float ammoTrailWidth;
   float tracerTrailWidth;
-  int32_t ammoTrailAlpha;   // low byte used
-  int32_t tracerTrailAlpha; // low byte used
-  uint32_t tracerColour;    // 0xAARRGGBB
+  int32_t ammoTrailAlpha;    // low byte used
+  int32_t tracerTrailAlpha;  // low byte used
+  uint32_t tracerColour;     // 0xAARRGGBB
 };
 static_assert(sizeof(WeaponBallistics) == 52);
 
@@ -29,7 +30,7 @@ struct SurfaceBallistics {
   float ricochetAngleLoss;  // halved at load
   float ricochetKeep;
   float ricochetScatter;
-  float pierceResistance;   // negative: cannot be pierced
+  float pierceResistance;  // negative: cannot be pierced
 };
 static_assert(sizeof(SurfaceBallistics) == 20);
 
@@ -47,6 +48,27 @@ inline constexpr int32_t SurfaceClassCount = 7;
 
 extern WeaponBallistics* weaponTable;    // settings.weaponCount rows
 extern SurfaceBallistics* surfaceTable;  // SurfaceClassCount rows
+
+inline constexpr int TableLineSize = 1024;  // a longer line is read as several
+
+// Reads the weapon file line by line into `rows` (`count` rows, already zero-filled).
+void ReadWeaponFile(std::FILE* file, WeaponBallistics* rows, int32_t count);
+// Reads the surface file line by line into `rows` (SurfaceClassCount rows, zero-filled).
+void ReadSurfaceFile(std::FILE* file, SurfaceBallistics* rows);
+
+enum class LineResult { Stored, Ignored, Stop };
+// One line of each file, as the readers take them (`line` as fgets leaves it).
+LineResult ReadWeaponLine(const char* line, WeaponBallistics* rows, int32_t count);
+LineResult ReadSurfaceLine(const char* line, SurfaceBallistics* rows);
+
+// The surface class keyed by the start of a surface line; -1 when the line has none.
+int32_t SurfaceClassOfLine(const char* line);
+
+// The C runtime's scans of a data line into a row: the weapon line's leading integer and the
+// surface line's first word are skipped. Each returns how many fields it stored; fields after
+// the first mismatch keep their values.
+int ScanWeaponFields(const char* line, WeaponBallistics& row);
+int ScanSurfaceFields(const char* line, SurfaceBallistics& row);
 
 // Row t when t, taken as unsigned, is below weaponCount; row 0 otherwise (negative types too).
 inline uint32_t WeaponRowIndex(int32_t weaponType) {
