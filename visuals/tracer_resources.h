@@ -1,8 +1,18 @@
+// Device objects of the tracer drawing: the effect and the scene copy. Made on demand at the
+// start of every drawn frame, and kept valid across the host's device resets.
 #pragma once
+
+#include "visuals/render_device.h"
 
 namespace pellix {
 
-// Device objects of the tracer drawing: the effect and the scene copy.
+// All null at load.
+extern GpuEffect* tracerEffect;       // created once, never released
+extern EffectHandle hRenderScene;     // texture parameter "RenderScene"
+extern EffectHandle hMatWVP;          // float4x4 parameter "matWVP"
+extern GpuTexture* sceneCopyTexture;  // only while TracerType is 2 and no reset since
+extern GpuSurface* sceneCopySurface;  // level 0 of sceneCopyTexture, its own reference
+
 void PrepareTracerResources();  // on every drawn frame, first
 void ReleaseTracerResources();  // before a device reset
 void RestoreTracerResources();  // after a device reset

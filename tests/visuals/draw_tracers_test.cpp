@@ -1,0 +1,288 @@
+#include "visuals/draw_tracers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/visuals/drawing_fixture.h"
+
+namespace pellix::testing {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+const Calls kSaves = {
+    "GetRenderTarget device 0", "GetFVF",
+    "GetVertexDeclaration",     "GetRenderState 7",
+    "GetRenderState 52",        "GetRenderState 27",
+    "GetRenderState 28",        "GetRenderState 14",
+    "GetRenderState 19",        "GetRenderState 20",
+    "GetRenderState 22",        "GetRenderState 56",
+    "GetStreamSource 0",        "GetTransform 2",
+    "GetTransform 3",
+};
+const Calls kSets = {
+    "SetVertexDeclaration null", "SetRenderState 7 1",  "SetRenderState 52 0",
+    "SetRenderState 27 1",       "SetRenderState 28 0", "SetRenderState 14 0",
+    "SetRenderState 19 5",       "SetRenderState 20 6", "SetRenderState 22 1",
+    "SetRenderState 56 8",
+};
+const Calls kRestore = {
+    "SetFVF 0x142",          "SetVertexDeclaration declaration",
+    "SetRenderState 7 107",  "SetRenderState 52 152",
+    "SetRenderState 27 127", "SetRenderState 28 128",
+    "SetRenderState 14 114", "SetRenderState 19 119",
+    "SetRenderState 20 120", "SetRenderState 22 122",
+    "SetRenderState 56 156", "SetStreamSource 0 stream 16 32",
+    "Release target",        "Release declaration",
+    "Release stream",
+};
+const Calls kAdditive = {"SetRenderState 19 2", "SetRenderState 20 2"};
+const std::string kDraw = "DrawPrimitiveUP 5 6 tracerStrip 44";
+
+Calls Join(std::initializer_list<Calls> parts) {
+  Calls all;
+  for (const Calls& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+// Everything after the effect and the scene copy are in place.
+Calls FrameCalls(const Calls& copyAndBind, const Calls& passes) {
+  return Join({kSaves, copyAndBind, kSets, passes, kRestore});
+}
+
+class DrawTracersTest : public DrawingTest {
+ protected:
+  void SetUp() override {
+    DrawingTest::SetUp();
+    api.declaration = RecordingRenderApi::Declaration();
+    api.stream = RecordingRenderApi::Stream();
+  }
+  // Calls of the frame from the first saved state on.
+  Calls Frame() const { return CallsFrom("GetRenderTarget"); }
+  // The device state the host sees must be the one it had.
+  void ExpectStateRestored() {
+    for (uint32_t s : {7u, 52u, 27u, 28u, 14u, 19u, 20u, 22u, 56u}) {
+      EXPECT_EQ(api.renderStates.at(s), 100 + s) << "state " << s;
+    }
+    EXPECT_EQ(api.fvf, 0x142u);
+    EXPECT_EQ(api.declaration, RecordingRenderApi::Declaration());
+    EXPECT_EQ(api.stream, RecordingRenderApi::Stream());
+    EXPECT_EQ(api.streamOffset, 16u);
+    EXPECT_EQ(api.streamStride, 32u);
+    // Every reference the frame took is given back.
+    EXPECT_EQ(api.references[RecordingRenderApi::Target()], 0);
+    EXPECT_EQ(api.references[RecordingRenderApi::Declaration()], 0);
+    EXPECT_EQ(api.references[RecordingRenderApi::Stream()], 0);
+  }
+};
+
+TEST_F(DrawTracersTest, TypeTwoLoadsCopiesTheSceneAndDrawsBothPasses) {
+  Trail(3, {-1, 0, 10}, {1, 0, 10});
+  DrawTracers();
+  const Calls expectedStart = {
+      "HostDevice",
+      "HostDevice",
+      "HostRenderSurface",
+      "GetDesc renderSurface",
+      "ModuleFileName 260",
+      "CreateEffectFromFile device C:\\Games\\Host\\pellix.fx",
+      "GetParameterByName effect null RenderScene",
+      "GetParameterByName effect null matWVP",
+      "CreateTexture 640x480 0 1 21 0",
+      "GetSurfaceLevel texture#1 0",
+  };
+  ASSERT_GE(api.calls.size(), expectedStart.size());
+  EXPECT_EQ(Calls(api.calls.begin(), api.calls.begin() + expectedStart.size()), expectedStart);
+  const Calls passes =
+      Join({{"SetFVF 0x20152", "Begin effect 2 0", "BeginPass effect 0", kDraw, "EndPass effect"},
+            kAdditive,
+            {"BeginPass effect 1", kDraw, "EndPass effect"},
+            kAdditive,
+            {"End effect"}});
+  const Calls bind = {"StretchRect target level0#1 0"};
+  Calls expected = FrameCalls(bind, passes);
+  // The effect parameters come after the nine states, before the FVF.
+  expected.insert(
+      expected.begin() + kSaves.size() + 1 + kSets.size(),
+      {"SetTexture effect h:RenderScene texture#1", "SetFloatArray effect h:matWVP 16"});
+  EXPECT_EQ(Frame(), expected);
+  EXPECT_EQ(api.drawPasses, (std::vector<uint32_t>{0, 1}));
+  ExpectStateRestored();
+  // The scene copy outlives the frame; the references the frame took do not.
+  EXPECT_EQ(api.references[RecordingRenderApi::Texture(1)], 1);
+}
+
+TEST_F(DrawTracersTest, SecondFrameReusesTheResourcesAndReadsTheDescriptionAgain) {
+  DrawTracers();
+  api.calls.clear();
+  DrawTracers();
+  EXPECT_EQ(CallsFrom("HostDevice").size(), api.calls.size());
+  EXPECT_EQ(api.Count("GetDesc"), 1);
+  EXPECT_FALSE(api.Has("CreateEffectFromFile"));
+  EXPECT_FALSE(api.Has("CreateTexture"));
+  EXPECT_TRUE(api.Has("StretchRect target level0#1 0"));
+}
+
+TEST_F(DrawTracersTest, TypeOneSkipsTheCopyAndTheRefractionPass) {
+  settings.TracerType = 1;
+  Trail(0, {-1, 0, 10}, {1, 0, 10});
+  DrawTracers();
+  EXPECT_FALSE(api.Has("CreateTexture"));
+  const Calls passes =
+      Join({{"SetFloatArray effect h:matWVP 16", "SetFVF 0x20152", "Begin effect 2 0"},
+            kAdditive,
+            {"BeginPass effect 1", kDraw, "EndPass effect"},
+            kAdditive,
+            {"End effect"}});
+  EXPECT_EQ(Frame(), FrameCalls({}, passes));
+  ExpectStateRestored();
+}
+
+TEST_F(DrawTracersTest, TypeThreeDrawsBothPassesWithoutSceneCopy) {
+  settings.TracerType = 3;
+  Trail(0, {-1, 0, 10}, {1, 0, 10});
+  DrawTracers();
+  EXPECT_TRUE(api.Has("CreateEffectFromFile"));
+  EXPECT_FALSE(api.Has("CreateTexture"));
+  EXPECT_FALSE(api.Has("StretchRect"));
+  EXPECT_FALSE(api.Has("SetTexture"));
+  EXPECT_EQ(api.drawPasses, (std::vector<uint32_t>{0, 1}));
+  ExpectStateRestored();
+}
+
+TEST_F(DrawTracersTest, EmptyPoolStillRunsThePassesAndRestores) {
+  DrawTracers();
+  const Calls passes =
+      Join({{"SetFVF 0x20152", "Begin effect 2 0", "BeginPass effect 0", "EndPass effect"},
+            kAdditive,
+            {"BeginPass effect 1", "EndPass effect"},
+            kAdditive,
+            {"End effect"}});
+  Calls expected = FrameCalls({"StretchRect target level0#1 0"}, passes);
+  expected.insert(
+      expected.begin() + kSaves.size() + 1 + kSets.size(),
+      {"SetTexture effect h:RenderScene texture#1", "SetFloatArray effect h:matWVP 16"});
+  EXPECT_EQ(Frame(), expected);
+  ExpectStateRestored();
+}
+
+TEST_F(DrawTracersTest, PassCountFromBegin) {
+  Trail(0, {-1, 0, 10}, {1, 0, 10});
+  struct Case {
+    int type;
+    bool beginWrites;
+    uint32_t passes;
+    std::vector<uint32_t> drawn;
+    int begun;
+  };
+  const Case cases[] = {
+      {2, false, 0, {0, 1}, 2},  // Begin leaves the preset count: two passes
+      {2, true, 1, {0}, 1},      // one-pass effect: only the refraction pass
+      {1, true, 1, {}, 0},       // one-pass effect with type 1: nothing drawn
+      {2, true, 3, {0, 1}, 2},   // a third pass has no strip data: neither begun nor drawn
+      {2, true, 0, {}, 0},       // a failed Begin that reports no pass
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "type " << c.type << " passes " << c.passes);
+    settings.TracerType = c.type;
+    api.beginWritesCount = c.beginWrites;
+    api.techniquePasses = c.passes;
+    api.calls.clear();
+    api.drawPasses.clear();
+    DrawTracers();
+    EXPECT_EQ(api.drawPasses, c.drawn);
+    EXPECT_EQ(api.Count("BeginPass"), c.begun);
+    EXPECT_EQ(api.Count("EndPass"), c.begun);
+    EXPECT_EQ(api.Count("End effect"), 1);
+    ExpectStateRestored();
+  }
+}
+
+TEST_F(DrawTracersTest, OnlyActiveTrailsOfThePoolAreDrawnInSlotOrder) {
+  settings.TracerType = 1;
+  Trail(1, {0, 0, 10}, {1, 0, 10}, 0.01f);
+  Trail(4, {0, 0, 10}, {1, 0, 10}, 0.04f).activity = 2;
+  Trail(6, {0, 0, 10}, {1, 0, 10}, 0.06f).activity = 3;
+  Trail(2, {0, 0, 10}, {1, 0, 10}, 0.02f).activity = 0;
+  // A slot past MaxPellix is never visited.
+  settings.MaxPellix = 6;
+  DrawTracers();
+  ASSERT_EQ(api.draws.size(), 2u);
+  // Display pass of a plain trail: vertex 2 lies W across from the head.
+  const auto across = [](const std::vector<TracerVertex>& s) {
+    return std::fabs(s[2].position[1] - s[2].normal[1]);
+  };
+  EXPECT_NEAR(across(api.draws[0]), 0.01f, 1e-6f);
+  EXPECT_NEAR(across(api.draws[1]), 0.04f, 1e-6f);
+}
+
+TEST_F(DrawTracersTest, WorldViewProjectionIsViewTimesProjectionInMemoryOrder) {
+  settings.TracerType = 1;
+  api.view = Matrix4{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {2, 3, 4, 1}}};
+  api.projection = Matrix4{{{2, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 5, 1}, {0, 0, -7, 0}}};
+  DrawTracers();
+  const std::vector<float> expected = {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 5, 1, 4, 9, 13, 4};
+  EXPECT_EQ(api.wvp, expected);
+}
+
+TEST_F(DrawTracersTest, MissingEffectSkipsTheFrameWithoutTouchingTheDevice) {
+  api.effectLoads = false;
+  Trail(0, {-1, 0, 10}, {1, 0, 10});
+  DrawTracers();
+  const Calls expected = {
+      "HostDevice",
+      "HostDevice",
+      "HostRenderSurface",
+      "GetDesc renderSurface",
+      "ModuleFileName 260",
+      "CreateEffectFromFile device C:\\Games\\Host\\pellix.fx",
+      "CreateTexture 640x480 0 1 21 0",
+      "GetSurfaceLevel texture#1 0",
+  };
+  EXPECT_EQ(api.calls, expected);
+  // The next frame tries again and draws once the file loads.
+  api.effectLoads = true;
+  api.calls.clear();
+  DrawTracers();
+  EXPECT_EQ(api.Count("CreateEffectFromFile"), 1);
+  EXPECT_EQ(api.drawPasses, (std::vector<uint32_t>{0, 1}));
+  ExpectStateRestored();
+}
+
+TEST_F(DrawTracersTest, MissingSceneCopySkipsOnlyTheRefractionPass) {
+  api.textureCreates = false;
+  Trail(0, {-1, 0, 10}, {1, 0, 10});
+  DrawTracers();
+  EXPECT_FALSE(api.Has("StretchRect"));
+  EXPECT_FALSE(api.Has("SetTexture"));
+  EXPECT_FALSE(api.Has("BeginPass effect 0"));
+  EXPECT_EQ(api.drawPasses, (std::vector<uint32_t>{1}));
+  ExpectStateRestored();
+}
+
+TEST_F(DrawTracersTest, NegativeOrZeroTypeDrawsNothing) {
+  for (int type : {0, -1, -2}) {
+    settings.TracerType = type;
+    Trail(0, {-1, 0, 10}, {1, 0, 10});
+    DrawTracers();
+    EXPECT_TRUE(api.calls.empty()) << "type " << type;
+  }
+}
+
+TEST_F(DrawTracersTest, NullReferencesAreNotReleased) {
+  api.deviceHasDeclaration = false;
+  api.deviceHasStream = false;
+  api.declaration = nullptr;
+  api.stream = nullptr;
+  DrawTracers();
+  EXPECT_TRUE(api.Has("Release target"));
+  EXPECT_FALSE(api.Has("Release declaration"));
+  EXPECT_FALSE(api.Has("Release stream"));
+  EXPECT_TRUE(api.Has("SetVertexDeclaration null"));
+  EXPECT_TRUE(api.Has("SetStreamSource 0 null 16 32"));
+  EXPECT_EQ(api.HeldReferences(), 2);  // the scene copy's texture and surface only
+}
+
+}  // namespace
+}  // namespace pellix::testing

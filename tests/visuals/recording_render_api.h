@@ -1,0 +1,275 @@
+// A Direct3D stand-in for the drawing's unit tests: records every call with its arguments as
+// one line of text, keeps the device state it is given, and counts references.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "visuals/render_device.h"
+#include "visuals/strip_geometry.h"
+
+namespace pellix::testing {
+
+class RecordingRenderApi final : public RenderApi {
+ public:
+  // Scripted answers.
+  std::string modulePath = "C:\\Games\\Host\\host.exe";
+  bool effectLoads = true;
+  bool textureCreates = true;
+  bool deviceHasDeclaration = true;
+  bool deviceHasStream = true;
+  uint32_t techniquePasses = 2;
+  bool beginWritesCount = true;
+  SurfaceDesc renderSurfaceDesc{21, 1, 1, 0, 0, 0, 640, 480};  // A8R8G8B8, render target
+  Matrix4 view{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+  Matrix4 projection{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+  GpuSurface* renderSurface = Fake<GpuSurface>(kRenderSurface);
+
+  // Device state, as the host left it.
+  std::map<uint32_t, uint32_t> renderStates;
+  uint32_t fvf = 0x142;
+  GpuObject* declaration = nullptr;
+  GpuObject* stream = nullptr;
+  uint32_t streamOffset = 16;
+  uint32_t streamStride = 32;
+
+  // What happened.
+  std::vector<std::string> calls;
+  std::vector<std::vector<TracerVertex>> draws;  // the strip of every DrawPrimitiveUP
+  std::vector<uint32_t> drawPasses;              // the pass each draw was made in
+  std::vector<float> wvp;                        // the last SetFloatArray
+  std::vector<std::string> effectPaths;
+  std::map<const void*, int> references;  // counted objects still held by the drawing
+  int texturesCreated = 0;
+
+  RecordingRenderApi() {
+    for (uint32_t s : {7u, 52u, 27u, 28u, 14u, 19u, 20u, 22u, 56u}) renderStates[s] = 100 + s;
+  }
+
+  static GpuDevice* Device() { return Fake<GpuDevice>(kDevice); }
+  static GpuEffect* Effect() { return Fake<GpuEffect>(kEffect); }
+  static GpuSurface* Target() { return Fake<GpuSurface>(kTarget); }
+  static GpuObject* Declaration() { return Fake<GpuObject>(kDeclaration); }
+  static GpuObject* Stream() { return Fake<GpuObject>(kStream); }
+  static GpuTexture* Texture(int n) { return Fake<GpuTexture>(kTexture + n); }
+  static GpuSurface* Level0(int n) { return Fake<GpuSurface>(kLevel0 + n); }
+  static EffectHandle SceneHandle() { return "h:RenderScene"; }
+  static EffectHandle WvpHandle() { return "h:matWVP"; }
+
+  // Whether / how often a recorded call starts with prefix.
+  bool Has(const std::string& prefix) const {
+    for (const auto& c : calls) {
+      if (c.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+  }
+  int Count(const std::string& prefix) const {
+    int n = 0;
+    for (const auto& c : calls) n += c.rfind(prefix, 0) == 0;
+    return n;
+  }
+  int HeldReferences() const {
+    int n = 0;
+    for (const auto& r : references) n += r.second;
+    return n;
+  }
+
+  GpuDevice* HostDevice() override {
+    Log("HostDevice");
+    return Device();
+  }
+  GpuSurface* HostRenderSurface() override {
+    Log("HostRenderSurface");
+    return renderSurface;
+  }
+  uint32_t ModuleFileName(char* buffer, uint32_t size) override {
+    Log("ModuleFileName " + std::to_string(size));
+    // GetModuleFileNameA: truncates to size characters, terminated only when it fits.
+    const uint32_t n = static_cast<uint32_t>(modulePath.size()) < size
+                           ? static_cast<uint32_t>(modulePath.size())
+                           : size;
+    std::memcpy(buffer, modulePath.data(), n);
+    if (n < size) buffer[n] = '\0';
+    return n;
+  }
+  GpuEffect* CreateEffectFromFile(GpuDevice* device, const char* path) override {
+    Log("CreateEffectFromFile " + Name(device) + " " + path);
+    effectPaths.push_back(path);
+    return effectLoads ? Effect() : nullptr;
+  }
+
+  GpuSurface* GetRenderTarget(GpuDevice* device, uint32_t index) override {
+    Log("GetRenderTarget " + Name(device) + " " + std::to_string(index));
+    ++references[Target()];
+    return Target();
+  }
+  uint32_t GetFVF(GpuDevice*) override {
+    Log("GetFVF");
+    return fvf;
+  }
+  GpuObject* GetVertexDeclaration(GpuDevice*) override {
+    Log("GetVertexDeclaration");
+    if (!deviceHasDeclaration) return nullptr;
+    ++references[Declaration()];
+    return Declaration();
+  }
+  uint32_t GetRenderState(GpuDevice*, uint32_t state) override {
+    Log("GetRenderState " + std::to_string(state));
+    return renderStates[state];
+  }
+  void GetStreamSource(GpuDevice*, uint32_t index, GpuObject** buffer, uint32_t* offset,
+                       uint32_t* stride) override {
+    Log("GetStreamSource " + std::to_string(index));
+    *buffer = deviceHasStream ? Stream() : nullptr;
+    if (deviceHasStream) ++references[Stream()];
+    *offset = streamOffset;
+    *stride = streamStride;
+  }
+  void GetTransform(GpuDevice*, uint32_t state, Matrix4* out) override {
+    Log("GetTransform " + std::to_string(state));
+    *out = state == d3d::TS_VIEW ? view : projection;
+  }
+  void StretchRect(GpuDevice*, GpuSurface* source, GpuSurface* dest, uint32_t filter) override {
+    Log("StretchRect " + Name(source) + " " + Name(dest) + " " + std::to_string(filter));
+  }
+  void SetVertexDeclaration(GpuDevice*, GpuObject* d) override {
+    Log("SetVertexDeclaration " + Name(d));
+    declaration = d;
+  }
+  void SetRenderState(GpuDevice*, uint32_t state, uint32_t value) override {
+    Log("SetRenderState " + std::to_string(state) + " " + std::to_string(value));
+    renderStates[state] = value;
+  }
+  void SetFVF(GpuDevice*, uint32_t value) override {
+    Log("SetFVF " + Hex(value));
+    fvf = value;
+  }
+  void SetStreamSource(GpuDevice*, uint32_t index, GpuObject* buffer, uint32_t offset,
+                       uint32_t stride) override {
+    Log("SetStreamSource " + std::to_string(index) + " " + Name(buffer) + " " +
+        std::to_string(offset) + " " + std::to_string(stride));
+    stream = buffer;
+    streamOffset = offset;
+    streamStride = stride;
+  }
+  void DrawPrimitiveUP(GpuDevice*, uint32_t type, uint32_t primitives, const void* vertices,
+                       uint32_t stride) override {
+    Log("DrawPrimitiveUP " + std::to_string(type) + " " + std::to_string(primitives) + " " +
+        (vertices == tracerStrip ? "tracerStrip" : "?") + " " + std::to_string(stride));
+    const auto* v = static_cast<const TracerVertex*>(vertices);
+    draws.emplace_back(v, v + TracerStripVertices);
+    drawPasses.push_back(currentPass);
+  }
+  GpuTexture* CreateTexture(GpuDevice*, uint32_t width, uint32_t height, uint32_t levels,
+                            uint32_t usage, uint32_t format, uint32_t pool) override {
+    Log("CreateTexture " + std::to_string(width) + "x" + std::to_string(height) + " " +
+        std::to_string(levels) + " " + std::to_string(usage) + " " + std::to_string(format) + " " +
+        std::to_string(pool));
+    if (!textureCreates) return nullptr;
+    ++texturesCreated;
+    ++references[Texture(texturesCreated)];
+    return Texture(texturesCreated);
+  }
+  void GetDesc(GpuSurface* surface, SurfaceDesc* desc) override {
+    Log("GetDesc " + Name(surface));
+    *desc = renderSurfaceDesc;
+  }
+  GpuSurface* GetSurfaceLevel(GpuTexture* texture, uint32_t level) override {
+    Log("GetSurfaceLevel " + Name(texture) + " " + std::to_string(level));
+    for (int n = 1; n <= texturesCreated; ++n) {
+      if (Texture(n) == texture) {
+        ++references[Level0(n)];
+        return Level0(n);
+      }
+    }
+    return nullptr;
+  }
+  void ReleaseSurface(GpuSurface* s) override { Release(s); }
+  void ReleaseTexture(GpuTexture* t) override { Release(t); }
+  void ReleaseObject(GpuObject* o) override { Release(o); }
+
+  EffectHandle GetParameterByName(GpuEffect* effect, EffectHandle parent,
+                                  const char* name) override {
+    Log("GetParameterByName " + Name(effect) + " " + (parent ? parent : "null") + " " + name);
+    if (std::strcmp(name, "RenderScene") == 0) return SceneHandle();
+    if (std::strcmp(name, "matWVP") == 0) return WvpHandle();
+    return nullptr;
+  }
+  void SetTexture(GpuEffect* effect, EffectHandle parameter, GpuTexture* texture) override {
+    Log("SetTexture " + Name(effect) + " " + (parameter ? parameter : "null") + " " +
+        Name(texture));
+  }
+  void SetFloatArray(GpuEffect* effect, EffectHandle parameter, const float* values,
+                     uint32_t count) override {
+    Log("SetFloatArray " + Name(effect) + " " + (parameter ? parameter : "null") + " " +
+        std::to_string(count));
+    wvp.assign(values, values + count);
+  }
+  void Begin(GpuEffect* effect, uint32_t* passes, uint32_t flags) override {
+    Log("Begin " + Name(effect) + " " + std::to_string(*passes) + " " + std::to_string(flags));
+    if (beginWritesCount) *passes = techniquePasses;
+  }
+  void BeginPass(GpuEffect* effect, uint32_t pass) override {
+    Log("BeginPass " + Name(effect) + " " + std::to_string(pass));
+    currentPass = pass;
+  }
+  void EndPass(GpuEffect* effect) override { Log("EndPass " + Name(effect)); }
+  void End(GpuEffect* effect) override { Log("End " + Name(effect)); }
+  void OnLostDevice(GpuEffect* effect) override { Log("OnLostDevice " + Name(effect)); }
+  void OnResetDevice(GpuEffect* effect) override { Log("OnResetDevice " + Name(effect)); }
+
+ private:
+  enum : uintptr_t {
+    kDevice = 1,
+    kRenderSurface,
+    kEffect,
+    kTarget,
+    kDeclaration,
+    kStream,
+    kTexture = 100,
+    kLevel0 = 200,
+  };
+  template <typename T>
+  static T* Fake(uintptr_t id) {
+    return reinterpret_cast<T*>(id * 16);
+  }
+  static std::string Hex(uint32_t v) {
+    char b[16];
+    std::snprintf(b, sizeof b, "0x%X", v);
+    return b;
+  }
+  std::string Name(const void* p) const {
+    if (p == nullptr) return "null";
+    const auto id = reinterpret_cast<uintptr_t>(p) / 16;
+    switch (id) {
+      case kDevice:
+        return "device";
+      case kRenderSurface:
+        return "renderSurface";
+      case kEffect:
+        return "effect";
+      case kTarget:
+        return "target";
+      case kDeclaration:
+        return "declaration";
+      case kStream:
+        return "stream";
+      default:
+        break;
+    }
+    if (id >= kLevel0) return "level0#" + std::to_string(id - kLevel0);
+    if (id >= kTexture) return "texture#" + std::to_string(id - kTexture);
+    return "?";
+  }
+  void Release(const void* p) {
+    Log("Release " + Name(p));
+    --references[p];
+  }
+  void Log(std::string s) { calls.push_back(std::move(s)); }
+  uint32_t currentPass = 0;
+};
+
+}  // namespace pellix::testing

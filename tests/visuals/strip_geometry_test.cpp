@@ -1,0 +1,249 @@
+#include "visuals/strip_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/visuals/drawing_fixture.h"
+
+namespace pellix::testing {
+namespace {
+
+constexpr float kTol = 1e-5f;
+
+class StripGeometryTest : public DrawingTest {
+ protected:
+  // Camera at the origin looking along +z, y up; projection identity, so a point's screen
+  // position is (x / |z|, y / |z|).
+  StripFrame IdentityFrame() {
+    const Matrix4 id{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    StripFrame f;
+    PrepareStripFrame(&f, id, id);
+    return f;
+  }
+  void Build(const StripFrame& frame, int slot, uint32_t pass) {
+    BuildTracerStrip(tracerStrip, frame, trails_[slot], projectiles_[slot], extras_[slot], pass);
+  }
+  static void ExpectPosition(int i, float x, float y, float z) {
+    SCOPED_TRACE(::testing::Message() << "vertex " << i);
+    EXPECT_NEAR(tracerStrip[i].position[0], x, kTol);
+    EXPECT_NEAR(tracerStrip[i].position[1], y, kTol);
+    EXPECT_NEAR(tracerStrip[i].position[2], z, kTol);
+  }
+};
+
+TEST_F(StripGeometryTest, TrailStraightAcrossTheScreen) {
+  // Plain trail from x = -1 to x = 1 at depth 10, width 0.5: the strip runs along x, reaches
+  // a half-width past each end, and is 2 half-widths across.
+  Trail(0, {-1, 0, 10}, {1, 0, 10}, 0.5f);
+  Build(IdentityFrame(), 0, 1);
+  const float h = 0.5f;
+  ExpectPosition(0, 1 + h, h, 10);
+  ExpectPosition(1, 1 + h, -h, 10);
+  ExpectPosition(2, 1, h, 10);
+  ExpectPosition(3, 1, -h, 10);
+  ExpectPosition(4, -1, h, 10);
+  ExpectPosition(5, -1, -h, 10);
+  ExpectPosition(6, -1 - h, h, 10);
+  ExpectPosition(7, -1 - h, -h, 10);
+  for (int i = 0; i < TracerStripVertices; ++i) {
+    const float* anchor = i < 4 ? trails_[0].end : trails_[0].start;
+    EXPECT_EQ(0, std::memcmp(tracerStrip[i].normal, anchor, 12)) << "vertex " << i;
+    EXPECT_EQ(tracerStrip[i].diffuse, defaultTrailColour);
+    EXPECT_EQ(tracerStrip[i].tex[2], 1.0f);
+  }
+}
+
+TEST_F(StripGeometryTest, TrailAlongScreenYTurnsTheStrip) {
+  // Head above the tail on screen: the local y axis (tail to head) maps onto world +y.
+  Trail(0, {0, -2, 10}, {0, 2, 10}, 0.25f);
+  Build(IdentityFrame(), 0, 1);
+  const float h = 0.25f;
+  ExpectPosition(0, -h, 2 + h, 10);
+  ExpectPosition(1, h, 2 + h, 10);
+  ExpectPosition(7, h, -2 - h, 10);
+}
+
+TEST_F(StripGeometryTest, TrailPointingAtTheCameraStaysFinite) {
+  // Both ends project onto the screen centre: atan2(0, 0) lays the strip out with angle -pi/2.
+  Trail(0, {0, 0, 20}, {0, 0, 10}, 0.5f);
+  Build(IdentityFrame(), 0, 1);
+  ExpectPosition(0, 0.5f, 0.5f, 10);
+  ExpectPosition(7, -0.5f, -0.5f, 20);
+  // A point on the camera plane (z = 0) gives 0 / 0 on screen: same layout, no NaN.
+  Trail(1, {0, 0, 0}, {0, 0, 0}, 0.5f);
+  Build(IdentityFrame(), 1, 1);
+  for (int i = 0; i < TracerStripVertices; ++i) {
+    for (float c : tracerStrip[i].position) EXPECT_TRUE(std::isfinite(c)) << "vertex " << i;
+  }
+  ExpectPosition(0, 0.5f, 0.5f, 0);
+}
+
+TEST_F(StripGeometryTest, TracerWithoutBloomHasItsWidthAndThirdCoordinateOneHalf) {
+  settings.TracerBloom = 0.0f;
+  Trail(0, {-1, 0, 10}, {1, 0, 30}, 0.2f, true, 2);
+  Build(IdentityFrame(), 0, 1);
+  for (int i = 0; i < TracerStripVertices; ++i) {
+    EXPECT_EQ(tracerStrip[i].tex[2], 0.5f) << "vertex " << i;
+    EXPECT_EQ(tracerStrip[i].diffuse, weapons_[2].tracerColour);
+  }
+  // Half-width W at both ends: vertex 2 and 4 lie W from their anchors.
+  const auto offset = [](int i) {
+    float d = 0;
+    for (int k = 0; k < 3; ++k) {
+      const float e = tracerStrip[i].position[k] - tracerStrip[i].normal[k];
+      d += e * e;
+    }
+    return std::sqrt(d);
+  };
+  EXPECT_NEAR(offset(2), 0.2f, kTol);
+  EXPECT_NEAR(offset(4), 0.2f, kTol);
+}
+
+TEST_F(StripGeometryTest, BloomWidensTheFartherEnd) {
+  settings.TracerBloom = 0.1f;
+  settings.TrTailBias = -0.25f;
+  // Head at depth 10, tail at depth 30 (the tracer flies toward the camera).
+  Trail(0, {0, 0, 30}, {2, 0, 10}, 0.2f, true, 1);
+  Build(IdentityFrame(), 0, 1);
+  const float hH = 0.2f + 0.1f * 10;
+  const float hT = 0.2f + 0.1f * 30;
+  for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(tracerStrip[i].tex[2], 1 - 0.5f * 0.2f / hH);
+  for (int i = 4; i < 8; ++i) EXPECT_FLOAT_EQ(tracerStrip[i].tex[2], 1 - 0.5f * 0.2f / hT);
+  EXPECT_GT(tracerStrip[4].tex[2], tracerStrip[0].tex[2]);  // farther end nearer to 1
+  // The strip's width across each end, in the camera's plane.
+  EXPECT_NEAR(std::fabs(tracerStrip[3].position[1] - tracerStrip[2].position[1]), 2 * hH, kTol);
+  EXPECT_NEAR(std::fabs(tracerStrip[5].position[1] - tracerStrip[4].position[1]), 2 * hT, kTol);
+  // Tail bias on the tail vertices only; u and v fixed.
+  const float u[] = {-1, -1, 0, 0, 0, 0, 1, 1};
+  const float v[] = {-1, 1, -1, 1, -1, 1, -1, 1};
+  for (int i = 0; i < TracerStripVertices; ++i) {
+    EXPECT_EQ(tracerStrip[i].tex[3], i < 4 ? 0.0f : -0.25f) << "vertex " << i;
+    EXPECT_EQ(tracerStrip[i].tex[0], u[i]);
+    EXPECT_EQ(tracerStrip[i].tex[1], v[i]);
+  }
+}
+
+TEST_F(StripGeometryTest, TracerOutsideTheTableTakesRowZeroColour) {
+  Trail(0, {-1, 0, 10}, {1, 0, 10}, 0.2f, true, 200);
+  Build(IdentityFrame(), 0, 1);
+  EXPECT_EQ(tracerStrip[0].diffuse, weapons_[0].tracerColour);
+  Trail(1, {-1, 0, 10}, {1, 0, 10}, 0.2f, true, kWeapons);
+  Build(IdentityFrame(), 1, 0);
+  EXPECT_EQ(tracerStrip[7].diffuse, weapons_[0].tracerColour);
+}
+
+TEST_F(StripGeometryTest, RefractionTailOfAnEndedProjectileShrinksWithItsLength) {
+  Trail(0, {-5, 0, 10}, {1, 0, 10});
+  ProjectileRecord& p = projectiles_[0];
+  p.active = 0;
+  p.velocity[0] = 2.0f;
+  p.velocity[1] = 0.5f;
+  for (float e : {3.0f, 1.0f, 0.0f}) {
+    extras_[0].refractLength = e;
+    const Vec3 tail = RefractionTail(trails_[0], p, extras_[0]);
+    EXPECT_FLOAT_EQ(tail.x, 1 - e * 2.0f);
+    EXPECT_FLOAT_EQ(tail.y, -e * 0.5f);
+    EXPECT_FLOAT_EQ(tail.z, 10);
+  }
+}
+
+TEST_F(StripGeometryTest, RefractionTailOfALiveProjectile) {
+  ProjectileRecord& p = projectiles_[0];
+  p.active = 1;
+  p.weaponType = 1;
+  p.position[0] = 4, p.position[1] = 5, p.position[2] = 6;
+  p.velocity[0] = 1, p.velocity[1] = -1, p.velocity[2] = 0.5f;
+  Trail(0, {0, 0, 0}, {4, 5, 6});
+  // At the shot E = L x R: the tail is the projectile's own position, the body has no length.
+  const float lr = weapons_[1].ammoTrailLength * settings.AmRefractLen;
+  extras_[0].refractLength = lr;
+  Vec3 tail = RefractionTail(trails_[0], p, extras_[0]);
+  EXPECT_EQ(tail.x, 4);
+  EXPECT_EQ(tail.y, 5);
+  EXPECT_EQ(tail.z, 6);
+  // As the trail update lowers E the tail reaches back along the path.
+  extras_[0].refractLength = lr - 2;
+  tail = RefractionTail(trails_[0], p, extras_[0]);
+  EXPECT_FLOAT_EQ(tail.x, 2);
+  EXPECT_FLOAT_EQ(tail.y, 7);
+  EXPECT_FLOAT_EQ(tail.z, 5);
+  // A tracer uses its own length and factor; a type outside the table row 0.
+  p.isTracer = 1;
+  p.weaponType = -3;
+  extras_[0].refractLength = 0;
+  tail = RefractionTail(trails_[0], p, extras_[0]);
+  const float t = weapons_[0].tracerTrailLength * settings.TrRefractLen;
+  EXPECT_FLOAT_EQ(tail.x, 4 - t);
+}
+
+TEST_F(StripGeometryTest, RefractionPassUsesRefractSizeAndKeepsTheThirdCoordinate) {
+  settings.RefractSize = 0.3f;
+  settings.AmTailBias = -0.5f;
+  Trail(0, {-1, 0, 10}, {1, 0, 10}, 0.2f, true, 1);
+  settings.TracerBloom = 0.0f;
+  Build(IdentityFrame(), 0, 1);  // the display pass leaves 0.5
+  Trail(1, {-1, 0, 10}, {1, 0, 10}, 0.9f);
+  projectiles_[1].active = 0;
+  projectiles_[1].velocity[0] = 1;
+  extras_[1].refractLength = 1.5f;
+  Build(IdentityFrame(), 1, 0);
+  for (int i = 0; i < TracerStripVertices; ++i) {
+    EXPECT_EQ(tracerStrip[i].tex[2], 0.5f) << "vertex " << i;
+    EXPECT_EQ(tracerStrip[i].tex[3], i < 4 ? 0.0f : -0.5f);
+  }
+  // Tail anchor = refraction tail, half-width RefractSize at both ends.
+  EXPECT_FLOAT_EQ(tracerStrip[4].normal[0], 1 - 1.5f);
+  ExpectPosition(0, 1 + 0.3f, 0.3f, 10);
+  ExpectPosition(7, -0.5f - 0.3f, -0.3f, 10);
+}
+
+TEST_F(StripGeometryTest, LaterPassesWriteNothing) {
+  Trail(0, {-1, 0, 10}, {1, 0, 10});
+  TracerVertex before[TracerStripVertices];
+  std::memcpy(before, tracerStrip, sizeof before);
+  Build(IdentityFrame(), 0, 2);
+  EXPECT_EQ(0, std::memcmp(before, tracerStrip, sizeof before));
+}
+
+TEST_F(StripGeometryTest, StripFacesTheCameraAndFollowsTheTrailOnScreen) {
+  // A turned, moved camera with a perspective projection.
+  const float a = 0.7f, c = std::cos(a), s = std::sin(a);
+  const Matrix4 rotation{{{c, 0, -s, 0}, {0, 1, 0, 0}, {s, 0, c, 0}, {0, 0, 0, 1}}};
+  Matrix4 view = rotation;
+  view.m[3][0] = -3, view.m[3][1] = 1, view.m[3][2] = 2;
+  const float zn = 1, zf = 1000;
+  // Square pixels: the strip is turned in the camera's plane, where x and y scale alike.
+  const Matrix4 proj{
+      {{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, zf / (zf - zn), 1}, {0, 0, -zn * zf / (zf - zn), 0}}};
+  StripFrame f;
+  PrepareStripFrame(&f, view, proj);
+  Trail(0, {5, 2, 30}, {9, -1, 24}, 0.3f);
+  Build(f, 0, 1);
+  // Camera forward in world space: the third column of the view's rotation.
+  const float forward[3] = {view.m[0][2], view.m[1][2], view.m[2][2]};
+  for (int i = 0; i < TracerStripVertices; ++i) {
+    float d = 0;
+    for (int k = 0; k < 3; ++k)
+      d += (tracerStrip[i].position[k] - tracerStrip[i].normal[k]) * forward[k];
+    EXPECT_NEAR(d, 0, kTol) << "vertex " << i;
+  }
+  // On screen (x / |z| as the drawing measures it), vertex 2 -> 0 runs along tail -> head.
+  const auto screen = [&](const float* p) {
+    const Vec4 q = Vec3Transform(Vec3{p[0], p[1], p[2]}, f.viewProj);
+    return std::pair<float, float>{q.x / std::fabs(q.z), q.y / std::fabs(q.z)};
+  };
+  const auto head = screen(trails_[0].end), tail = screen(trails_[0].start);
+  float cross = 0;
+  {
+    const auto p0 = screen(tracerStrip[0].position), p2 = screen(tracerStrip[2].position);
+    const float dx = head.first - tail.first, dy = head.second - tail.second;
+    const float ex = p0.first - p2.first, ey = p0.second - p2.second;
+    cross = (dx * ey - dy * ex) / (std::hypot(dx, dy) * std::hypot(ex, ey));
+    EXPECT_GT(dx * ex + dy * ey, 0);  // same direction, not opposite
+  }
+  EXPECT_NEAR(cross, 0, 1e-3);
+}
+
+}  // namespace
+}  // namespace pellix::testing

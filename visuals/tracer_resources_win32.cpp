@@ -1,9 +1,0 @@
-#include "visuals/tracer_resources.h"
-
-namespace pellix {
-
-void PrepareTracerResources() {}
-void ReleaseTracerResources() {}
-void RestoreTracerResources() {}
-
-}  // namespace pellix
