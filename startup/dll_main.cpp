@@ -6,6 +6,7 @@
 #include "startup/data_paths.h"
 #include "startup/profile.h"
 #include "startup/startup.h"
+#include "visuals/direct3d_binding.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ pellix::StartupLog startupLog;  // static: the loader's stack is not ours to fil
 
 void StartUp() {
   pellix::BindHostGame();
+  pellix::BindDirect3D();  // the trace loop draws through the host's own device
   // The process's executable, not this library: the data files lie beside the game.
   char executable[pellix::PathBufferSize] = {};
   const DWORD length = GetModuleFileNameA(nullptr, executable, pellix::PathBufferSize);
