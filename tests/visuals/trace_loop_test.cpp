@@ -182,6 +182,8 @@ TEST_F(TraceLoopTest, WithHostDrawingEveryTrailIsVisitedOncePerRunInSlotOrder) {
       ASSERT_EQ(model->traceVisits.size(), hostCount + settings.MaxPellix);
       for (size_t i = 0; i < hostCount; ++i) {
         EXPECT_EQ(model->traceVisits[i].record, &model->hostTraces[i]);
+        EXPECT_EQ(model->traceVisits[i].colour, kPlainTrailColour);
+        EXPECT_EQ(model->traceVisits[i].loaded, model->traceColourSource);
       }
       for (int i = 0; i < settings.MaxPellix; ++i) {
         const auto& v = model->traceVisits[hostCount + i];

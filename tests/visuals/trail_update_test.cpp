@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "host/hook_entries.h"
 #include "tests/tools/loop_model/loop_fixture.h"
@@ -230,6 +231,36 @@ TEST_F(TrailUpdateTest, ALifetimeOutOfRangeGivesTheLowBitsOfTheHardwaresIndefini
     Update(100);
     EXPECT_EQ(T(0).lifetime, c.lifetime) << c.full;
   }
+}
+
+TEST_F(TrailUpdateTest, ATrailFollowsItsProjectileIntoAWallAndShrinksThere) {
+  // Frames through the loop model: the shot flies at 2 units per step towards a wall at x = 17,
+  // the host's hit handling ends it there, and the trail then shrinks into its last position.
+  settings.minSpeedScaled = 1.0f;
+  world.boxes.push_back({{17, -5, -5}, {20, 5, 5}, 2, 1});
+  ProjectileRecord& p = Shoot(0, 0, 0);  // F = 3: 75 ms of lifetime
+  std::vector<float> shown;
+  int endedAtFrame = -1;
+  for (int frame = 0; frame < 12; ++frame) {
+    model->RunFrame(1.0f, 10);
+    if (T(0).activity == 0) break;
+    shown.push_back(Shown(0));
+    if (p.active == 0 && endedAtFrame < 0) endedAtFrame = frame;
+  }
+  // Live at 10, 12, 14, 16; the step from 16 meets the wall and the host ends the projectile.
+  ASSERT_EQ(endedAtFrame, 3);
+  EXPECT_EQ(p.position[0], 16.0f);
+  EXPECT_EQ(model->damageDealt.size(), 1u);
+  // Grows 0.5, 1.0, 1.5 while live (the trace routine runs after each projectile loop), then
+  // the swap turns 1.5 shown into 1.5 still shown, which shrinks by 0.5 per frame.
+  const std::vector<float> expected = {0.5f, 1.0f, 1.5f, 1.0f, 0.5f, 0.0f, 0.0f, 0.0f};
+  ASSERT_GE(shown.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_FLOAT_EQ(shown[i], expected[i]) << i;
+  EXPECT_EQ(T(0).end[0], 16.0f);
+  EXPECT_EQ(T(0).start[0], 16.0f);
+  // Hidden once more than 75 ms have passed since the last live update (frame 2, at 30 ms).
+  EXPECT_EQ(shown.size(), 10u);
+  EXPECT_EQ(T(0).activity, 0);
 }
 
 TEST(TrailColourTest, PlainForEveryRecordThatIsNotATracer) {
