@@ -1,9 +1,37 @@
+#include <cstdint>
+
+#include "host/hook_install.h"
+#include "host/hook_shells.h"
 #include "host/hook_table.h"
+#include "host/patching.h"
+#include "startup/settings.h"
 
 namespace pellix {
 
+namespace {
+
+uint32_t LoadedAddress(void (*entry)()) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(entry));
+}
+
+}  // namespace
+
 void InstallHooks() {
-  // hook installation comes here
+  const HookTargets targets = {
+      .resetWrapperA = LoadedAddress(ResetWrapperA),
+      .resetWrapperB = LoadedAddress(ResetWrapperB),
+      .traceColour = LoadedAddress(TraceColourShell),
+      .trailUpdate = LoadedAddress(TrailUpdateShell),
+      .traceLoopEnd = LoadedAddress(TraceLoopEndShell),
+      .flightForces = LoadedAddress(FlightForcesShell),
+      .impact = LoadedAddress(ImpactShell),
+      .stepEnd = LoadedAddress(StepEndShell),
+      .projectileLoopEnd = LoadedAddress(ProjectileLoopEndShell),
+      .make = LoadedAddress(MakeShell),
+      .makeSniper = LoadedAddress(MakeSniperShell),
+      .makeM4 = LoadedAddress(MakeM4Shell),
+  };
+  InstallHookTable(ProcessCodeMemory(), targets, settings.Gravity != 0 || settings.AirResist != 0);
 }
 
 }  // namespace pellix

@@ -39,14 +39,13 @@ std::vector<uint8_t> Rel(uint8_t opcode, uint32_t site, uint32_t target, int fil
   const uint32_t d = target - site - 5;
   std::vector<uint8_t> v{opcode, static_cast<uint8_t>(d), static_cast<uint8_t>(d >> 8),
                          static_cast<uint8_t>(d >> 16), static_cast<uint8_t>(d >> 24)};
-  v.insert(v.end(), fill, 0x90);
+  for (int i = 0; i < fill; ++i) v.push_back(0x90);
   return v;
 }
 
 std::vector<uint8_t> FillJump(uint32_t site, uint32_t target) {
   std::vector<uint8_t> v{0x90};
-  const std::vector<uint8_t> jump = Rel(0xE9, site + 1, target);
-  v.insert(v.end(), jump.begin(), jump.end());
+  for (uint8_t b : Rel(0xE9, site + 1, target)) v.push_back(b);
   return v;
 }
 
