@@ -223,6 +223,40 @@ TEST_F(ProjectileLoopFrameTest, ASkippedHitLeavesTheFlagClearForTheNextHit) {
   EXPECT_EQ(PassesOf(0), 1);
 }
 
+TEST_F(ProjectileLoopFrameTest, APenetrationEntersAndLeavesABoxWithinOneFrame) {
+  settings.Ricochet = 0;
+  settings.Pierce = 1;
+  settings.MaxPellix = 1;
+  Rebuild();
+  world.planes.clear();
+  world.boxes.push_back({{2, -1, 0}, {3, 1, 2}, 1, 1});  // class 1: pierced at no cost
+  ProjectileRecord& p = Fly(0, 0, 0.0f, 4.0f, 100);      // speed 4 = muzzle speed: damage x 1
+  std::vector<uint32_t> impacts;
+  model->observer = [&](const EntryEvent& e) {
+    if (e.entry == Entry::Impact) impacts.push_back(e.resume);
+  };
+  model->RunProjectileLoop();
+  // Pass 1 enters at x = 2 and is pushed in by 0.01 / 2; the host deals the damage.
+  // Pass 2 (step (4 - 2.005) / 4) leaves at x = 3: no damage, the host's handling is skipped.
+  // Pass 3 runs with (4 - (0.995 + 0.005)) / 4, again measured from the frame's full step.
+  EXPECT_EQ(impacts, (std::vector<uint32_t>{addr::ImpactHitOther, addr::ImpactSkipHostHit}));
+  ASSERT_EQ(model->poolPasses.size(), 3u);
+  EXPECT_EQ(model->poolPasses[0].timeStep, 1.0f);
+  EXPECT_NEAR(model->poolPasses[1].timeStep, 0.49875, 1e-6);
+  EXPECT_NEAR(model->poolPasses[2].timeStep, 0.75, 1e-6);
+  ASSERT_EQ(model->damageDealt.size(), 1u);
+  EXPECT_EQ(model->damageDealt[0].damage, 100);
+  EXPECT_EQ(p.damage, 100);  // restored after both hits
+  EXPECT_EQ(p.active, 1);
+  EXPECT_FLOAT_EQ(p.velocity[0], 4.0f);
+  EXPECT_NEAR(p.position[0], 3.005 + 4.0 * 0.75, 1e-5);
+  EXPECT_EQ(pool.extraArray[0].entryClass, 1);
+  EXPECT_EQ(pool.extraArray[0].entryPoint[0], 2.0f);
+  EXPECT_EQ(skipHostHit, 0);
+  EXPECT_EQ(damageRestorePending, 0);
+  EXPECT_EQ(model->timeStep, 1.0f);
+}
+
 TEST_F(ProjectileLoopFrameTest, ANegativeCutStepIsNeverUsed) {
   // A near-grazing ricochet pushes off far along the ground (P = ColBias / |D / speed|), so the
   // distance covered exceeds the frame's travel and the cut step comes out negative.
