@@ -10,13 +10,13 @@
 namespace pellix {
 namespace {
 
-constexpr int32_t kTankShellType = 34;  // both end at their first hit with an area impact
-constexpr int32_t kRocketType = 38;     // also starts the fire effect
+constexpr int32_t kAreaImpactType = 34;  // ends at its first hit with an area impact
+constexpr int32_t kFireEffectType = 38;  // the same, and starts a fire effect there
 constexpr uint8_t kHitKindC = 2;
 constexpr uint8_t kHitKindP = 3;
 
 void SpecialImpact(ProjectileRecord* record, const float* hitPoint, const float* n) {
-  if (record->weaponType == kRocketType) {
+  if (record->weaponType == kFireEffectType) {
     // Orientation of the effect: rows n x (0,1,0), n, n x (1,0,0), then the hit point.
     const float matrix[16] = {-n[2],       0.0f,        n[0],        0.0f,  //
                               n[0],        n[1],        n[2],        0.0f,  //
@@ -177,7 +177,7 @@ bool Penetrate(ProjectileRecord* record, const float* hitPoint, int32_t cls,
 
 void ResolveImpact(ProjectileRecord* record, const float* hitPoint, const float* hitNormal,
                    uint32_t surfaceId, uint32_t hitKind) {
-  if (record->weaponType == kTankShellType || record->weaponType == kRocketType) {
+  if (record->weaponType == kAreaImpactType || record->weaponType == kFireEffectType) {
     SpecialImpact(record, hitPoint, hitNormal);
     return;
   }
