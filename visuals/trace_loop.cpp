@@ -23,7 +23,7 @@ constexpr TrailRecord MakeSentinel() {
 
 }  // namespace
 
-const TrailRecord sentinelTrace = MakeSentinel();
+TrailRecord sentinelTrace = MakeSentinel();
 
 void (*drawTracers)() = nullptr;
 

@@ -8,8 +8,9 @@
 namespace pellix {
 
 // Visited by the host's loop body in place of the pool when the plug-in draws the trails:
-// shown, never expiring, colourless. Never written.
-extern const TrailRecord sentinelTrace;
+// shown, never expiring, colourless. The plug-in never writes it; it is not read-only all
+// the same, because the host's loop body may write to the records it visits.
+extern TrailRecord sentinelTrace;
 
 // The plug-in's drawing of every live trail, called once per run of the trace loop when the
 // host does not draw the trails. Null: nothing is drawn.
