@@ -257,6 +257,51 @@ TEST_F(ProjectileLoopFrameTest, APenetrationEntersAndLeavesABoxWithinOneFrame) {
   EXPECT_EQ(model->timeStep, 1.0f);
 }
 
+TEST_F(ProjectileLoopFrameTest, FlightForcesActOnEveryPassWithThatPasssStep) {
+  settings.Gravity = 1;
+  settings.MaxPellix = 1;
+  Rebuild();
+  ProjectileRecord& p = Fly(0, 0, 0.0f, 4.0f);
+  p.position[2] = 1.5f;
+  p.velocity[2] = -3.0f;
+  std::vector<float> forceSteps;
+  model->observer = [&](const EntryEvent& e) {
+    if (e.entry == Entry::FlightForces && projectileLoopOnPool)
+      forceSteps.push_back(model->timeStep);
+  };
+  model->RunProjectileLoop();
+  ASSERT_EQ(model->poolPasses.size(), 2u);  // one ricochet, one repeat
+  ASSERT_EQ(forceSteps.size(), 2u);
+  EXPECT_EQ(forceSteps[0], 1.0f);
+  EXPECT_EQ(forceSteps[1], model->poolPasses[1].timeStep);
+  EXPECT_LT(forceSteps[1], 1.0f);
+
+  // Without Gravity and AirResist the hook is not installed: no call at all.
+  settings.Gravity = 0;
+  forceSteps.clear();
+  Fly(0, 0, 0.0f, 4.0f);
+  model->RunProjectileLoop();
+  EXPECT_TRUE(forceSteps.empty());
+}
+
+TEST_F(ProjectileLoopFrameTest, AnAreaWeaponEndsAtItsFirstHitWithItsOwnDamage) {
+  weapons.resize(40, weapons[0]);
+  settings.weaponCount = 40;
+  weaponTable = weapons.data();
+  ProjectileRecord& p = Fly(1, 34, 0.0f, 4.0f, 250);
+  p.velocity[2] = -3.0f;
+  p.shooter = 0x4444;
+  model->RunProjectileLoop();
+  ASSERT_EQ(model->areaImpacts.size(), 1u);
+  EXPECT_EQ(model->areaImpacts[0].shooter, 0x4444u);
+  EXPECT_NEAR(model->areaImpacts[0].point[0], 4.0f / 3.0f, 1e-6);
+  ASSERT_EQ(model->damageDealt.size(), 1u);
+  EXPECT_EQ(model->damageDealt[0].damage, 250);  // not scaled
+  EXPECT_EQ(p.active, 0);
+  EXPECT_EQ(damageRestorePending, 0);
+  EXPECT_EQ(PassesOf(1), 1);
+}
+
 TEST_F(ProjectileLoopFrameTest, ANegativeCutStepIsNeverUsed) {
   // A near-grazing ricochet pushes off far along the ground (P = ColBias / |D / speed|), so the
   // distance covered exceeds the frame's travel and the cut step comes out negative.
