@@ -95,6 +95,15 @@ TEST_F(TrailUpdateTest, ALiveTrailTakesItsLookFromTheWeaponRow) {
   EXPECT_EQ(T(0).creationTime, 5016u);  // refreshed on every update while live
 }
 
+TEST_F(TrailUpdateTest, ALiveTrailNeverExpiresHoweverLongItFlies) {
+  Shoot(0, 2, 0);  // lifetime 25 ms
+  for (uint32_t clock = 0xFFFFFF00u, n = 0; n < 20; ++n, clock += 1000) {
+    Update(clock);
+    EXPECT_EQ(T(0).activity, 1);
+    EXPECT_EQ(T(0).creationTime, clock);
+  }
+}
+
 TEST_F(TrailUpdateTest, AlphaIsZeroWheneverThePlugInDrawsTheTrails) {
   struct Case {
     int32_t tracerType;
