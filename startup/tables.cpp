@@ -1,8 +1,23 @@
 #include "startup/tables.h"
 
+#include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace pellix {
+
+namespace {
+
+// A number beyond the float range ("1e39", "inf", "nan") or a conversion without a result
+// (muzzle speed 0) is stored as 0: shots treat speedFactor 0 as a row without a muzzle speed,
+// and no infinity or NaN reaches the records.
+void ZeroNonFinite(std::initializer_list<float*> fields) {
+  for (float* f : fields) {
+    if (!std::isfinite(*f)) *f = 0.0f;
+  }
+}
+
+}  // namespace
 
 WeaponBallistics* weaponTable = nullptr;
 SurfaceBallistics* surfaceTable = nullptr;
@@ -19,6 +34,9 @@ LineResult ReadWeaponLine(const char* line, WeaponBallistics* rows, int32_t coun
   row.speedFactor = static_cast<float>(25.0 / static_cast<double>(row.speedFactor));
   row.ammoTrailLength = row.speedFactor * row.ammoTrailLength;
   row.tracerTrailLength = row.tracerTrailLength * row.speedFactor;
+  ZeroNonFinite({&row.speedFactor, &row.dragAlong, &row.dragAcross, &row.pierceCost,
+                 &row.ricochetBonus, &row.ammoTrailLength, &row.tracerTrailLength,
+                 &row.ammoTrailWidth, &row.tracerTrailWidth});
   return LineResult::Stored;
 }
 
@@ -49,6 +67,8 @@ LineResult ReadSurfaceLine(const char* line, SurfaceBallistics* rows) {
   SurfaceBallistics& row = rows[surfaceClass];
   if (ScanSurfaceFields(line, row) <= 0) return LineResult::Ignored;
   row.ricochetAngleLoss = row.ricochetAngleLoss * 0.5f;
+  ZeroNonFinite({&row.ricochetThreshold, &row.ricochetAngleLoss, &row.ricochetKeep,
+                 &row.ricochetScatter, &row.pierceResistance});
   return LineResult::Stored;
 }
 

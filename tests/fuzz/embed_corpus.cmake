@@ -1,0 +1,18 @@
+# Writes every file under CORPUS_DIR into OUTPUT as a C++ array, with a table of them:
+# the replay tests need no file access at run time (under Wine neither).
+file(GLOB_RECURSE files RELATIVE ${CORPUS_DIR} ${CORPUS_DIR}/*)
+list(SORT files)
+set(arrays "")
+set(entries "")
+set(i 0)
+foreach(f IN LISTS files)
+  file(READ ${CORPUS_DIR}/${f} hex HEX)
+  string(LENGTH "${hex}" digits)
+  math(EXPR bytes "${digits} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," values "${hex}")
+  string(APPEND arrays "const unsigned char data${i}[] = {${values} 0};\n")
+  string(APPEND entries "    {\"${f}\", data${i}, ${bytes}},\n")
+  math(EXPR i "${i} + 1")
+endforeach()
+file(WRITE ${OUTPUT}.tmp "// Generated from the fuzz corpus; do not edit.\n#include \"tests/fuzz/corpus.h\"\n\nnamespace pellix::fuzz {\nnamespace {\n${arrays}}  // namespace\n\nconst CorpusEntry corpusEntries[] = {\n${entries}    {nullptr, nullptr, 0},\n};\nconst size_t corpusEntryCount = ${i};\n\n}  // namespace pellix::fuzz\n")
+file(COPY_FILE ${OUTPUT}.tmp ${OUTPUT} ONLY_IF_DIFFERENT)

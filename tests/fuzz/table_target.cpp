@@ -1,0 +1,110 @@
+// The weapon and surface readers over arbitrary file contents, whole and line by line.
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "startup/profile.h"
+#include "startup/tables.h"
+#include "tests/fuzz/fuzz_input.h"
+#include "tests/fuzz/fuzz_targets.h"
+#include "tests/fuzz/temp_file.h"
+
+namespace pellix::fuzz {
+namespace {
+
+constexpr int32_t kGuardRows = 2;
+constexpr uint8_t kGuard = 0xA5;
+
+bool GuardIntact(const void* rows, size_t bytes) {
+  const auto* p = static_cast<const uint8_t*>(rows);
+  for (size_t i = 0; i < bytes; ++i) {
+    if (p[i] != kGuard) return false;
+  }
+  return true;
+}
+
+bool RowFinite(const WeaponBallistics& r) {
+  const float f[] = {r.speedFactor,       r.dragAlong,      r.dragAcross,
+                     r.pierceCost,        r.ricochetBonus,  r.ammoTrailLength,
+                     r.tracerTrailLength, r.ammoTrailWidth, r.tracerTrailWidth};
+  for (float x : f) {
+    if (!std::isfinite(x)) return false;
+  }
+  return true;
+}
+
+bool RowFinite(const SurfaceBallistics& r) {
+  const float f[] = {r.ricochetThreshold, r.ricochetAngleLoss, r.ricochetKeep, r.ricochetScatter,
+                     r.pierceResistance};
+  for (float x : f) {
+    if (!std::isfinite(x)) return false;
+  }
+  return true;
+}
+
+const char* ReadWhole(const char* path, int32_t count) {
+  std::vector<WeaponBallistics> weapons(count + kGuardRows);
+  std::memset(weapons.data() + count, kGuard, kGuardRows * sizeof(WeaponBallistics));
+  if (std::FILE* file = OpenPlatformFile(path, "r")) {
+    ReadWeaponFile(file, weapons.data(), count);
+    std::fclose(file);
+  }
+  if (!GuardIntact(weapons.data() + count, kGuardRows * sizeof(WeaponBallistics))) {
+    return "weapon reader wrote past its rows";
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    if (!RowFinite(weapons[i])) return "weapon row holds a number that is not finite";
+  }
+
+  SurfaceBallistics surfaces[SurfaceClassCount + kGuardRows] = {};
+  std::memset(surfaces + SurfaceClassCount, kGuard, kGuardRows * sizeof(SurfaceBallistics));
+  if (std::FILE* file = OpenPlatformFile(path, "r")) {
+    ReadSurfaceFile(file, surfaces);
+    std::fclose(file);
+  }
+  if (!GuardIntact(surfaces + SurfaceClassCount, kGuardRows * sizeof(SurfaceBallistics))) {
+    return "surface reader wrote past its rows";
+  }
+  for (int32_t i = 0; i < SurfaceClassCount; ++i) {
+    if (!RowFinite(surfaces[i])) return "surface row holds a number that is not finite";
+  }
+  return nullptr;
+}
+
+// Each line on its own, in a buffer of exactly its size.
+const char* ReadLines(const uint8_t* data, size_t size, int32_t count) {
+  std::vector<WeaponBallistics> weapons(count);
+  SurfaceBallistics surfaces[SurfaceClassCount] = {};
+  size_t start = 0;
+  while (start < size) {
+    size_t end = start;
+    while (end < size && data[end] != '\n') ++end;
+    if (end < size) ++end;  // the line end stays on the line, as fgets leaves it
+    const size_t length = end - start;
+    const std::unique_ptr<char[]> line(new char[length + 1]);
+    std::memcpy(line.get(), data + start, length);
+    line[length] = '\0';
+    const int32_t cls = SurfaceClassOfLine(line.get());
+    if (cls < -1 || cls >= SurfaceClassCount) return "surface class out of range";
+    ReadWeaponLine(line.get(), weapons.data(), count);
+    ReadSurfaceLine(line.get(), surfaces);
+    start = end;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const char* FuzzTableFiles(const uint8_t* data, size_t size) {
+  FuzzInput in(data, size);
+  const int32_t count = 1 + in.Byte() % 48;
+  size_t fileSize = 0;
+  const uint8_t* file = in.Rest(&fileSize);
+  if (const char* fault = ReadLines(file, fileSize, count)) return fault;
+  const TempFile temp(".dat", file, fileSize);
+  if (!temp.ok()) return nullptr;
+  return ReadWhole(temp.path(), count);
+}
+
+}  // namespace pellix::fuzz
