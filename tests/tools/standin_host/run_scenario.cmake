@@ -1,0 +1,24 @@
+# Runs one stand-in host scenario under Wine in a folder of its own, beside copies of the
+# program and the library, and judges its report.
+#   -DEXE=... -DDLL=... -DDIR=... -DSCENARIO=... [-DEXPECT_EXIT=0] [-DEXPECT=regex] [-DREJECT=regex]
+if(NOT DEFINED EXPECT_EXIT)
+  set(EXPECT_EXIT 0)
+endif()
+file(REMOVE_RECURSE ${DIR})
+file(MAKE_DIRECTORY ${DIR})
+file(COPY ${EXE} ${DLL} DESTINATION ${DIR})
+get_filename_component(exe_name ${EXE} NAME)
+set(ENV{WINEDEBUG} "-all")
+execute_process(COMMAND wine ${exe_name} ${SCENARIO}
+                WORKING_DIRECTORY ${DIR}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 300)
+message("${out}")
+if(NOT rc STREQUAL "${EXPECT_EXIT}")
+  message(FATAL_ERROR "exit code ${rc}, expected ${EXPECT_EXIT}\n${err}")
+endif()
+if(DEFINED EXPECT AND NOT out MATCHES "${EXPECT}")
+  message(FATAL_ERROR "the report does not show: ${EXPECT}")
+endif()
+if(DEFINED REJECT AND out MATCHES "${REJECT}")
+  message(FATAL_ERROR "the report shows: ${REJECT}")
+endif()
