@@ -1,0 +1,92 @@
+// lint on the sample data and on a copy with one fault per line.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/lab/lint.h"
+
+namespace pellix::lab {
+namespace {
+
+struct Expected {
+  const char* file;
+  int line;
+  bool fault;
+  const char* words;  // part of the reason
+};
+
+TEST(LabLint, SampleDataIsClean) {
+  const auto findings = LintFolder(PELLIX_SAMPLE_DATA);
+  for (const auto& f : findings) ADD_FAILURE() << f.file << ":" << f.line << ": " << f.reason;
+  EXPECT_FALSE(AnyFault(findings));
+}
+
+TEST(LabLint, BrokenCopyListsEveryFaultWithItsLine) {
+  const Expected expected[] = {
+      {"pellix.ini", 4, true, "belongs in [PHYSICS]"},
+      {"pellix.ini", 6, true, "'fast' is not a number"},
+      {"pellix.ini", 7, true, "'yes' is not a number"},
+      {"pellix.ini", 8, true, "text after the number is ignored (it reads as 0.5000)"},
+      {"pellix.ini", 9, true, "empty: it reads as 0"},
+      {"pellix.ini", 11, true, "already set at line 10"},
+      {"pellix.ini", 13, true, "'Bounce' is not one of the 21 keys"},
+      {"pellix_weapon.dat", 3, true, "weapon type 4 is outside the table (types 0 to 3"},
+      {"pellix_weapon.dat", 4, true, "weapon type -1 is outside the table"},
+      {"pellix_weapon.dat", 5, true, "muzzle speed 0"},
+      {"pellix_weapon.dat", 6, true, "only 3 of 13 fields read: the scan stopped at pierceCost"},
+      {"pellix_weapon.dat", 7, true, "no field could be read"},
+      {"pellix_weapon.dat", 8, false, "not a comment"},
+      {"pellix_weapon.dat", 9, true, "already given at line 2"},
+      {"pellix_weapon.dat", 10, true, "1102 characters long"},
+      {"pellix_weapon.dat", 0, true, "weapon row 0 is not filled"},
+      {"pellix_surface.dat", 3, true, "'sp' is in lower case"},
+      {"pellix_surface.dat", 4, true, "'Sp' is read as key S"},
+      {"pellix_surface.dat", 5, true, "only 2 of 5 fields read: the scan stopped at ricochetKeep"},
+      {"pellix_surface.dat", 6, true, "'X' is not a surface key"},
+      {"pellix_surface.dat", 7, true, "no field could be read"},
+      {"pellix_surface.dat", 8, true, "class N was already given at line 2"},
+      {"pellix_surface.dat", 0, false, "class SP has no line"},
+      {"pellix_surface.dat", 0, false, "class D has no line"},
+      {"pellix_surface.dat", 0, false, "class C has no line"},
+      {"pellix_surface.dat", 0, false, "class P has no line"},
+  };
+  const auto findings = LintFolder(std::string(PELLIX_LAB_FIXTURES) + "/broken");
+  ASSERT_EQ(findings.size(), std::size(expected));
+  for (size_t i = 0; i < findings.size(); ++i) {
+    SCOPED_TRACE(findings[i].file + ":" + std::to_string(findings[i].line) + ": " +
+                 findings[i].reason);
+    EXPECT_EQ(findings[i].file, expected[i].file);
+    EXPECT_EQ(findings[i].line, expected[i].line);
+    EXPECT_EQ(findings[i].fault, expected[i].fault);
+    EXPECT_NE(findings[i].reason.find(expected[i].words), std::string::npos);
+  }
+  EXPECT_TRUE(AnyFault(findings));
+}
+
+TEST(LabLint, MissingFilesAreNamed) {
+  const auto findings = LintFolder(std::string(PELLIX_LAB_FIXTURES) + "/no-such-folder");
+  ASSERT_EQ(findings.size(), 3u);
+  EXPECT_FALSE(findings[0].fault);  // no INI: the defaults
+  EXPECT_EQ(findings[1].file, "pellix_weapon.dat");
+  EXPECT_TRUE(findings[1].fault);
+  EXPECT_EQ(findings[2].file, "pellix_surface.dat");
+  EXPECT_TRUE(findings[2].fault);
+}
+
+TEST(LabLint, OutputFormatsCarryEveryFinding) {
+  const auto findings = LintFolder(std::string(PELLIX_LAB_FIXTURES) + "/broken");
+  const Table table = FindingsTable(findings);
+  std::ostringstream csv, json;
+  PrintTable(csv, table, OutputFormat::Csv);
+  PrintTable(json, table, OutputFormat::Json);
+  const std::string c = csv.str();
+  EXPECT_EQ(std::count(c.begin(), c.end(), '\n'), static_cast<long>(findings.size() + 1));
+  EXPECT_NE(c.find("pellix_weapon.dat,5,fault,muzzle speed 0"), std::string::npos);
+  EXPECT_NE(json.str().find("\"line\": 11"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pellix::lab

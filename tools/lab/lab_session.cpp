@@ -1,0 +1,224 @@
+#include "tools/lab/lab_session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "host/host_addresses.h"
+#include "host/host_api.h"
+#include "sim/loop_state.h"
+#include "sim/shots.h"
+#include "startup/data_paths.h"
+#include "startup/profile.h"
+#include "startup/startup.h"
+#include "startup/tables.h"
+
+namespace pellix::lab {
+
+namespace {
+
+LabSession* active = nullptr;
+
+// Lab memory behind made-up 32-bit host addresses, far from the loop model's own.
+constexpr uint32_t kInfoBase = 0x10000000;
+constexpr uint32_t kInfoSize = 64;
+constexpr uint32_t kShooterBase = 0x20000000;
+constexpr uint32_t kShooterSize = 0x800;
+
+// Start-up reads the INI through these: overrides first, then the platform's reader.
+const std::map<std::string, std::string>* overrides = nullptr;
+ProfileReader systemProfile{};
+
+const std::string* FindOverride(const char* section, const char* key) {
+  if (!overrides) return nullptr;
+  auto it = overrides->find(std::string(section) + "/" + key);
+  return it == overrides->end() ? nullptr : &it->second;
+}
+
+uint32_t ReadStringOverride(const char* section, const char* key, const char* fallback, char* out,
+                            uint32_t size, const char* path) {
+  if (const std::string* value = FindOverride(section, key)) {
+    if (size == 0) return 0;
+    const size_t n = value->size() < size - 1 ? value->size() : size - 1;
+    std::memcpy(out, value->data(), n);
+    out[n] = '\0';
+    return static_cast<uint32_t>(n);
+  }
+  return systemProfile.readString(section, key, fallback, out, size, path);
+}
+
+int32_t ReadIntOverride(const char* section, const char* key, int32_t fallback, const char* path) {
+  if (const std::string* value = FindOverride(section, key)) {
+    // Overrides come from JSON numbers, so a decimal integer is all there is to read.
+    return value->empty() ? fallback : static_cast<int32_t>(std::atol(value->c_str()));
+  }
+  return systemProfile.readInt(section, key, fallback, path);
+}
+
+const std::vector<std::string>* extraWeaponLines = nullptr;
+const std::vector<std::string>* extraSurfaceLines = nullptr;
+
+bool EndsWith(const char* s, const char* suffix) {
+  const size_t a = std::strlen(s), b = std::strlen(suffix);
+  return a >= b && std::strcmp(s + a - b, suffix) == 0;
+}
+
+// The data file, followed by the scenario's own lines when it has any.
+std::FILE* OpenWithExtraLines(const char* path, const char* mode) {
+  const std::vector<std::string>* extra = nullptr;
+  if (EndsWith(path, WeaponFileName)) extra = extraWeaponLines;
+  if (EndsWith(path, SurfaceFileName)) extra = extraSurfaceLines;
+  std::FILE* file = OpenPlatformFile(path, mode);
+  if (!file || !extra || extra->empty()) return file;
+  std::FILE* copy = std::tmpfile();
+  if (!copy) return file;
+  char buffer[4096];
+  size_t n;
+  bool endsWithNewline = true;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    std::fwrite(buffer, 1, n, copy);
+    endsWithNewline = buffer[n - 1] == '\n';
+  }
+  std::fclose(file);
+  if (!endsWithNewline) std::fputc('\n', copy);
+  for (const std::string& line : *extra) {
+    std::fputs(line.c_str(), copy);
+    std::fputc('\n', copy);
+  }
+  std::rewind(copy);
+  return copy;
+}
+
+}  // namespace
+
+struct LabHostRoutines {
+  static const void* At(uint32_t address) {
+    LabSession& s = *active;
+    if (address >= kInfoBase && address < kInfoBase + kInfoSize * s.infoRecords_.size()) {
+      const uint32_t offset = address - kInfoBase;
+      return s.infoRecords_[offset / kInfoSize].data() + offset % kInfoSize;
+    }
+    if (address >= kShooterBase &&
+        address < kShooterBase + kShooterSize * s.shooterMemory_.size()) {
+      const uint32_t offset = address - kShooterBase;
+      return s.shooterMemory_[offset / kShooterSize].data() + offset % kShooterSize;
+    }
+    return s.model.At(address);
+  }
+  static uint32_t WeaponInfo(int32_t weaponType, int32_t /*skill*/) {
+    LabSession& s = *active;
+    auto it = s.hostWeapons.find(weaponType);
+    const HostWeapon& w = it == s.hostWeapons.end() ? s.defaultWeapon : it->second;
+    std::vector<uint8_t> record(kInfoSize, 0);
+    std::memcpy(record.data() + host_addr::WeaponInfoRange, &w.range, sizeof w.range);
+    std::memcpy(record.data() + host_addr::WeaponInfoDamage, &w.damage, sizeof w.damage);
+    s.infoRecords_.push_back(std::move(record));
+    return kInfoBase + kInfoSize * static_cast<uint32_t>(s.infoRecords_.size() - 1);
+  }
+  static uint8_t ShooterSkill(uint32_t shooter) {
+    LabSession& s = *active;
+    const Shooter* entity = s.ShooterAt(shooter);
+    return entity ? entity->skill : 1;
+  }
+  static int32_t Rand() { return active->rand.Next(); }
+};
+
+LabSession::LabSession() : model(world) {
+  active = this;
+  model.Install();
+  host.at = &LabHostRoutines::At;
+  host.weaponInfo = &LabHostRoutines::WeaponInfo;
+  host.shooterSkill = &LabHostRoutines::ShooterSkill;
+  host.rand = &LabHostRoutines::Rand;
+  ResetSimulationState();
+}
+
+LabSession::~LabSession() {
+  ReleaseStartupData();
+  ResetSimulationState();
+  if (active == this) active = nullptr;
+}
+
+void ResetSimulationState() {
+  savedTimeStep = 0.0f;
+  repeatRequested = 0;
+  skipHostHit = 0;
+  damageRestorePending = 0;
+  savedDamage = 0;
+  projectileLoopOnPool = 0;
+  repeatCount = 0;
+  traceLoopOnPool = 0;
+  tracerCounter = 0;
+}
+
+bool LabSession::Load(const std::string& dir, std::string& error,
+                      const std::map<std::string, std::string>& iniOverrides,
+                      const std::vector<std::string>& weaponLines,
+                      const std::vector<std::string>& surfaceLines) {
+  ReleaseStartupData();
+  ResetSimulationState();
+  dataDir = dir;
+  std::string executable = dir;
+  if (executable.empty()) executable = ".";
+  executable += "\\pellix-lab.exe";
+
+  systemProfile = SystemProfile();
+  overrides = &iniOverrides;
+  extraWeaponLines = &weaponLines;
+  extraSurfaceLines = &surfaceLines;
+  StartupPlatform platform;
+  platform.executablePath = executable.c_str();
+  platform.profile = ProfileReader{&ReadIntOverride, &ReadStringOverride};
+  platform.openFile = &OpenWithExtraLines;
+  StartupLog log;
+  const StartupResult result = RunStartup(platform, log);
+  overrides = nullptr;
+  extraWeaponLines = extraSurfaceLines = nullptr;
+  startupLog.assign(log.text, log.length);
+  if (result.outcome == StartupOutcome::Started) return true;
+
+  switch (result.outcome) {
+    case StartupOutcome::WeaponFileMissing:
+      error = dir + "/pellix_weapon.dat: cannot be opened";
+      break;
+    case StartupOutcome::SurfaceFileMissing:
+      error = dir + "/pellix_surface.dat: cannot be opened";
+      break;
+    default:
+      error = dir + "/pellix.ini: " + DescribeOutcome(result.outcome);
+      break;
+  }
+  return false;
+}
+
+uint32_t LabSession::AddShooter(const Shooter& shooter) {
+  std::vector<uint8_t> memory(kShooterSize, 0);
+  memory[host_addr::ShooterKind] = shooter.kind;
+  memory[host_addr::ShooterWeaponSlot] = 0;
+  std::memcpy(memory.data() + host_addr::ShooterWeaponSlots, &shooter.ammo, sizeof shooter.ammo);
+  // The skill lives outside the host layout; keep it in an unused corner of the lab's memory.
+  memory[kShooterSize - 1] = shooter.skill;
+  shooterMemory_.push_back(std::move(memory));
+  return kShooterBase + kShooterSize * static_cast<uint32_t>(shooterMemory_.size() - 1);
+}
+
+Shooter* LabSession::ShooterAt(uint32_t address) {
+  static Shooter view;
+  if (address < kShooterBase || address >= kShooterBase + kShooterSize * shooterMemory_.size())
+    return nullptr;
+  const std::vector<uint8_t>& m = shooterMemory_[(address - kShooterBase) / kShooterSize];
+  view.kind = m[host_addr::ShooterKind];
+  view.skill = m[kShooterSize - 1];
+  std::memcpy(&view.ammo, m.data() + host_addr::ShooterWeaponSlots, sizeof view.ammo);
+  return &view;
+}
+
+int32_t LabSession::FireSniper(uint32_t shooter, int32_t weaponType, const float* start,
+                               const float* dir) {
+  const int32_t slot = pool.nextSlot;
+  MakeSniper(shooter, static_cast<uint32_t>(weaponType), start[0], start[1], start[2], dir[0],
+             dir[1], dir[2]);
+  return slot;
+}
+
+}  // namespace pellix::lab

@@ -1,0 +1,179 @@
+// pellix-lab: tune the weapon and surface data without starting the game.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "startup/tables.h"
+#include "tools/lab/impact_table.h"
+#include "tools/lab/lab_session.h"
+#include "tools/lab/lint.h"
+#include "tools/lab/range.h"
+#include "tools/lab/show_json.h"
+#include "tools/lab/table.h"
+
+namespace lab = pellix::lab;
+
+namespace {
+
+struct Common {
+  bool json = false;
+  bool csv = false;
+  std::vector<std::string> set;  // SECTION/Key=value
+  bool physics = false;
+  float hostRange = 100.0f;
+  int hostDamage = 25;
+
+  lab::OutputFormat Format() const {
+    return json ? lab::OutputFormat::Json : csv ? lab::OutputFormat::Csv : lab::OutputFormat::Text;
+  }
+};
+
+void AddFormat(CLI::App* cmd, Common& c) {
+  auto* j = cmd->add_flag("--json", c.json, "print the table as JSON");
+  cmd->add_flag("--csv", c.csv, "print the table as CSV")->excludes(j);
+}
+
+void AddSettings(CLI::App* cmd, Common& c) {
+  cmd->add_option("--set", c.set,
+                  "override a setting, SECTION/Key=value (e.g. PHYSICS/Gravity=1); repeatable");
+  cmd->add_flag("--physics", c.physics, "turn Gravity, AirResist, Ricochet and Pierce on");
+  cmd->add_option("--host-range", c.hostRange,
+                  "the host's range of every weapon type, world units (default 100)");
+  cmd->add_option("--host-damage", c.hostDamage,
+                  "the host's damage of every weapon type (default 25)");
+}
+
+bool Overrides(const Common& c, std::map<std::string, std::string>& out, std::string& error) {
+  if (c.physics) {
+    for (const char* key : {"Gravity", "AirResist", "Ricochet", "Pierce"})
+      out[std::string("PHYSICS/") + key] = "1";
+  }
+  for (const std::string& s : c.set) {
+    const size_t slash = s.find('/'), eq = s.find('=');
+    if (slash == std::string::npos || eq == std::string::npos || eq < slash) {
+      error = "--set " + s + ": expected SECTION/Key=value";
+      return false;
+    }
+    out[s.substr(0, eq)] = s.substr(eq + 1);
+  }
+  return true;
+}
+
+bool Load(lab::LabSession& session, const std::string& dir, const Common& c) {
+  std::map<std::string, std::string> overrides;
+  std::string error;
+  if (!Overrides(c, overrides, error) ||
+      !session.Load(std::filesystem::absolute(dir).string(), error, overrides)) {
+    std::cerr << "pellix-lab: " << error << "\n";
+    return false;
+  }
+  session.defaultWeapon.range = c.hostRange;
+  session.defaultWeapon.damage = static_cast<int16_t>(c.hostDamage);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"pellix-lab: the plug-in's own ballistics code on a built-in scene"};
+  app.require_subcommand(1);
+  int status = 0;
+
+  std::string showDir;
+  auto* show = app.add_subcommand("show", "what start-up reads from a data folder, as JSON");
+  show->add_option("DIR", showDir, "folder of pellix.ini and the data files")->required();
+  show->callback([&] { status = lab::PrintShowJson(showDir, std::cout); });
+
+  Common lintOpts;
+  std::string lintDir;
+  auto* lint = app.add_subcommand(
+      "lint", "every line that start-up would ignore, cut short or misread (exit 1 on a fault)");
+  lint->add_option("DIR", lintDir, "folder of pellix.ini and the data files")->required();
+  AddFormat(lint, lintOpts);
+  lint->callback([&] {
+    if (!std::filesystem::is_directory(lintDir)) {
+      std::cerr << "pellix-lab: " << lintDir << ": not a folder\n";
+      status = 2;
+      return;
+    }
+    const auto findings = lab::LintFolder(lintDir);
+    if (lintOpts.Format() == lab::OutputFormat::Text) {
+      for (const auto& f : findings) {
+        std::cout << f.file;
+        if (f.line > 0) std::cout << ":" << f.line;
+        std::cout << ": " << (f.fault ? "" : "note: ") << f.reason << "\n";
+      }
+      if (findings.empty()) std::cout << "clean\n";
+    } else {
+      lab::PrintTable(std::cout, lab::FindingsTable(findings), lintOpts.Format());
+    }
+    status = lab::AnyFault(findings) ? 1 : 0;
+  });
+
+  Common rangeOpts;
+  std::string rangeDir;
+  lab::RangeOptions range;
+  auto* rangeCmd = app.add_subcommand("range", "range table of one weapon fired level");
+  rangeCmd->add_option("DIR", rangeDir, "data folder")->required();
+  rangeCmd->add_option("--weapon,-w", range.weapon, "weapon type")->required();
+  rangeCmd->add_option("--height", range.height, "muzzle height above the ground (default 1)");
+  rangeCmd->add_option("--frame-ms", range.frameMs, "host clock per frame, ms (default 20)")
+      ->check(CLI::Range(1.0f, 1000.0f));
+  rangeCmd->add_flag("!--no-ground", range.ground, "no ground plane under the shot");
+  AddFormat(rangeCmd, rangeOpts);
+  AddSettings(rangeCmd, rangeOpts);
+  rangeCmd->callback([&] {
+    lab::LabSession session;
+    if (!Load(session, rangeDir, rangeOpts)) {
+      status = 2;
+      return;
+    }
+    const auto result = lab::RunRange(session, range);
+    lab::PrintTable(std::cout, lab::RangeTable(result, range.weapon), rangeOpts.Format());
+  });
+
+  Common impactOpts;
+  std::string impactDir, surfaceText;
+  lab::ImpactOptions impact;
+  impact.anglesDeg = {0, 10, 20, 30, 40, 50, 60, 70, 80, 85, 90};
+  impact.speedShares = {1.0f, 0.75f, 0.5f, 0.25f};
+  auto* impactCmd = app.add_subcommand("impact", "what a hit does, by angle and speed");
+  impactCmd->add_option("DIR", impactDir, "data folder")->required();
+  impactCmd->add_option("--weapon,-w", impact.weapon, "weapon type")->required();
+  impactCmd->add_option("--surface,-s", surfaceText, "surface class: N, SP, S, W, D, C, P or 0-6")
+      ->required();
+  impactCmd->add_option("--angles", impact.anglesDeg, "angles from the normal, degrees");
+  impactCmd->add_option("--speeds", impact.speedShares, "speeds as shares of the muzzle speed");
+  impactCmd->add_option("--draws", impact.draws, "ricochets drawn for the scatter (default 200)")
+      ->check(CLI::Range(1, 100000));
+  impactCmd->add_option("--thickness", impact.thickness,
+                        "solid crossed for the exit speed (default 0.5)");
+  AddFormat(impactCmd, impactOpts);
+  AddSettings(impactCmd, impactOpts);
+  impactCmd->callback([&] {
+    impact.surfaceClass = lab::ParseSurfaceClass(surfaceText);
+    if (impact.surfaceClass < 0) {
+      std::cerr << "pellix-lab: --surface " << surfaceText
+                << ": not a surface class (N, SP, S, W, D, C, P or 0-6)\n";
+      status = 2;
+      return;
+    }
+    lab::LabSession session;
+    if (!Load(session, impactDir, impactOpts)) {
+      status = 2;
+      return;
+    }
+    const auto cases = lab::RunImpacts(session, impact);
+    lab::PrintTable(std::cout, lab::ImpactTable(cases, impact), impactOpts.Format());
+  });
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  return status;
+}

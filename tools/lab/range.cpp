@@ -1,0 +1,97 @@
+#include "tools/lab/range.h"
+
+#include <cmath>
+
+#include "sim/pool.h"
+#include "startup/tables.h"
+#include "tools/lab/probe.h"
+
+namespace pellix::lab {
+
+namespace {
+
+float Length3(const float* v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+
+RangePoint Sample(int32_t slot, float timeMs, const float* muzzle) {
+  const ProjectileRecord& p = pool.projectileArray[slot];
+  const TrailRecord& t = pool.trailArray[slot];
+  const float speedFactor = WeaponRow(p.weaponType).speedFactor;
+  RangePoint r{};
+  r.timeMs = timeMs;
+  const float dx = p.position[0] - muzzle[0], dy = p.position[1] - muzzle[1];
+  r.distance = std::sqrt(dx * dx + dy * dy);
+  r.drop = muzzle[2] - p.position[2];
+  r.height = p.position[2];
+  const float v = Length3(p.velocity);
+  r.speed = v * 25.0f;
+  r.energy = (v * speedFactor) * (v * speedFactor);
+  r.hitDamage = ProbeHitDamage(slot);
+  if (t.activity != 0) {
+    const float d[3] = {t.end[0] - t.start[0], t.end[1] - t.start[1], t.end[2] - t.start[2]};
+    r.trailLength = Length3(d);
+  }
+  return r;
+}
+
+}  // namespace
+
+RangeResult RunRange(LabSession& session, const RangeOptions& o) {
+  session.world.planes.clear();
+  session.world.boxes.clear();
+  if (o.ground) session.world.planes.push_back({{0.0f, 0.0f, 1.0f}, 0.0f, SurfaceN, 0});
+  ResetSimulationState();
+
+  RangeResult result;
+  result.muzzleSpeed = static_cast<float>(MuzzleSpeed(WeaponRow(o.weapon).speedFactor));
+  const float muzzle[3] = {0.0f, 0.0f, o.height};
+  const float direction[3] = {1.0f, 0.0f, 0.0f};
+  const uint32_t firedAt = session.model.clockMs;
+  const int32_t slot = session.FireSniper(0, o.weapon, muzzle, direction);
+  const ProjectileRecord& p = pool.projectileArray[slot];
+  if (!p.active) {
+    result.end = "never flew: the weapon's row gives no usable muzzle speed";
+    return result;
+  }
+  result.points.push_back(Sample(slot, 0.0f, muzzle));
+
+  const float step = o.frameMs / kMsPerStep;
+  const uint32_t frameMs = static_cast<uint32_t>(o.frameMs);
+  for (int frame = 0; frame < o.maxFrames && p.active; ++frame) {
+    const size_t hitsBefore = session.model.damageDealt.size();
+    session.model.RunFrame(step, frameMs);
+    const float elapsed = static_cast<float>(session.model.clockMs - firedAt);
+    if (!p.active) {
+      const RangePoint last = Sample(slot, elapsed, muzzle);
+      char text[160];
+      if (session.model.damageDealt.size() > hitsBefore || last.height <= 0.001f) {
+        std::snprintf(text, sizeof text, "hit the ground at %.0f ms, %.2f units out",
+                      static_cast<double>(elapsed), static_cast<double>(last.distance));
+      } else {
+        std::snprintf(text, sizeof text, "life ran out at %.0f ms (expiry %.0f ms), %.2f units out",
+                      static_cast<double>(elapsed),
+                      static_cast<double>(p.expiryTime - static_cast<float>(firedAt)),
+                      static_cast<double>(last.distance));
+      }
+      result.end = text;
+      break;
+    }
+    result.points.push_back(Sample(slot, elapsed, muzzle));
+  }
+  if (result.end.empty()) result.end = "still flying after the last frame";
+  return result;
+}
+
+Table RangeTable(const RangeResult& r, int32_t weapon) {
+  Table t;
+  t.title = "range of weapon " + std::to_string(weapon);
+  t.columns = {"timeMs", "distance", "drop", "speed", "energy", "hitDamage", "trail"};
+  for (const RangePoint& p : r.points) {
+    t.rows.push_back({Number(p.timeMs, 0), Number(p.distance, 2), Number(p.drop, 3),
+                      Number(p.speed, 1), Number(p.energy, 3), Integer(p.hitDamage),
+                      Number(p.trailLength, 2)});
+  }
+  t.notes.push_back("ends: " + r.end);
+  return t;
+}
+
+}  // namespace pellix::lab

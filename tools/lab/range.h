@@ -1,0 +1,42 @@
+// `range`: one weapon fired level from a height, frame by frame until its life ends.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/lab/lab_session.h"
+#include "tools/lab/table.h"
+
+namespace pellix::lab {
+
+struct RangeOptions {
+  int32_t weapon = 0;
+  float height = 1.0f;    // above the ground plane z = 0
+  float frameMs = 20.0f;  // host clock per frame; the time step is frameMs / 40
+  bool ground = true;     // a ground plane of surface class N under the shot
+  int maxFrames = 5000;
+};
+
+struct RangePoint {
+  float timeMs;
+  float distance;  // horizontal, from the muzzle
+  float drop;      // below the muzzle height
+  float height;
+  float speed;        // world units per second
+  float energy;       // fraction of the muzzle energy
+  int32_t hitDamage;  // what a hit would deal here
+  float trailLength;  // world units
+};
+
+struct RangeResult {
+  std::vector<RangePoint> points;
+  std::string end;  // where and why the projectile's life ended
+  float muzzleSpeed = 0.0f;
+};
+
+// The session must be loaded; its world is replaced by the ground plane (or nothing).
+RangeResult RunRange(LabSession& session, const RangeOptions& options);
+
+Table RangeTable(const RangeResult& result, int32_t weapon);
+
+}  // namespace pellix::lab
