@@ -147,6 +147,16 @@ void RunFramesAndSeeEntries(const Library&, bool expectForces) {
   Check(PoolVisits(1).size() == 8 && PoolVisits(2).size() == 8,
         "the projectile loop walks the pool once per frame", "%u and %u pool visits",
         static_cast<unsigned>(PoolVisits(1).size()), static_cast<unsigned>(PoolVisits(2).size()));
+  bool stride = true;
+  for (int f = 1; f <= 2; ++f) {
+    const auto visits = PoolVisits(f);
+    for (size_t i = 0; i < visits.size(); ++i)
+      stride = stride && visits[i]->record == visits[0]->record + 44u * i;
+  }
+  Check(stride, "the pool's records are visited in order, 44 bytes apart");
+  Check(log.timeStepAtLoopExit.size() == 2 && log.timeStepAtLoopExit[0] == 1.0f &&
+            log.timeStepAtLoopExit[1] == 1.0f,
+        "the frame's step is in place when the loop leaves");
   Check(log.branches[B_A_TAKEN] == 0 && log.branches[B_B_TAKEN] == 0 &&
             log.branches[B_C_TAKEN] == 0 && log.branches[B_C_FELL] > 0,
         "the three filled branches no longer jump", "A %d B %d C %d", log.branches[B_A_TAKEN],

@@ -247,9 +247,17 @@ void RunRepeats(const ScenarioConfig&, const Library&) {
   SetSurfaceClass(7, 3);
   FireSniper(0, 22, {0, 0, 0}, {1, 0.5f, 0});
   FireSniper(0, 22, {0, 0, 5}, {1, 0, 0});
+  for (int i = 2; i < 7; ++i) FireSniper(0, 22, {0, 0, 10.0f * i}, {1, 0, 0});
+  FireSniper(0, 22, {0, 0, -5}, {1, -0.5f, 0});  // the pool's last slot
   RunFrame(1.0f, 50);
   const uint32_t bouncing = PoolRecordAt({0, 0, 0}), straight = PoolRecordAt({0, 0, 5});
-  if (!Check(bouncing && straight, "both projectiles were stepped")) return;
+  const uint32_t last = PoolRecordAt({0, 0, -5});
+  if (!Check(bouncing && straight && last, "the projectiles were stepped")) return;
+  const auto visits = PoolVisits(1);
+  Check(VisitCount(last, 1) == 3 && visits.size() == 6 + 3 + 3 && visits.back()->record == last &&
+            visits[visits.size() - 3]->record == last,
+        "the last slot's repeats run before the loop leaves", "%d passes of %u",
+        VisitCount(last, 1), static_cast<unsigned>(visits.size()));
   Check(VisitCount(bouncing, 1) == 3, "a record whose every pass hits is stepped 1 + MaxLoop times",
         "%d passes", VisitCount(bouncing, 1));
   bool cut = true;
@@ -276,6 +284,51 @@ void RunRepeats(const ScenarioConfig&, const Library&) {
   Check(hits == 3 && restored,
         "each ricochet is handled by the host, then the step end restores the damage and repeats",
         "%d hits", hits);
+}
+
+// ---- penetration
+
+void ConfigurePierce(ScenarioConfig& c) {
+  Configure(c, "Gravity=0\r\nAirResist=0\r\nRicochet=0\r\nPierce=1\r\nMinSpeed=0.1\r\n");
+  // Class 4 ("D") can be pierced at a cost of 1 per unit inside.
+  c.surfaces = "N 2 0 1 0 -1\nD 2 0 1 0 1\n";
+}
+
+void RunPierce(const ScenarioConfig&, const Library&) {
+  ClearHost();
+  Solid slab;
+  slab.lo = {30, -5, -5};
+  slab.hi = {32, 5, 5};
+  slab.surface = 11;
+  slab.kind = 1;
+  AddSolid(slab);
+  SetSurfaceClass(11, 4);
+  FireSniper(0, 22, {0, 0, 0}, {1, 0, 0});
+  for (int f = 0; f < 3; ++f) RunFrame(1.0f, 50);
+  const uint32_t p = PoolRecordAt({0, 0, 0});
+  const HitEvent *enter = nullptr, *leave = nullptr;
+  for (const HitEvent& h : Log().hits) {
+    if (h.record != p) continue;
+    if (h.hit.normal.x < 0 && !enter) enter = &h;
+    if (h.hit.normal.x > 0 && !leave) leave = &h;
+  }
+  if (!Check(enter && leave && enter->frame == leave->frame,
+             "the projectile enters and leaves the slab in one frame"))
+    return;
+  Check(enter->handled && enter->damageSeen >= 39 && enter->repeatExit,
+        "entering: the host's hit handling runs with the energy-scaled damage, then a repeat");
+  Check(!leave->handled && leave->damageAfter == 40,
+        "leaving: the host's hit handling is skipped and the damage restored");
+  const StepVisit* v = nullptr;
+  for (const StepVisit& s : Log().steps)
+    if (s.record == p && s.frame == 3) v = &s;
+  // The budget at entry is the scaled damage 40 (speed ratio 1); two units inside cost 2, so
+  // the speed keeps sqrt(38 / 40) of 20.
+  Check(v && v->before.active && v->before.position.x > 32 &&
+            Near(Length(v->before.velocity), 20.0f * std::sqrt(38.0f / 40.0f), 0.02f),
+        "the projectile flies on beyond the slab with the energy that is left",
+        "speed %.4f at x %.3f", v ? Length(v->before.velocity) : 0.0f,
+        v ? v->before.position.x : 0.0f);
 }
 
 // ---- skipped hit handling and the two special weapons
@@ -340,6 +393,7 @@ const Scenario kScenarios[] = {
     {"impacts", "scaled damage for the host's hit handling, unscaled restored", ConfigureImpacts,
      RunImpacts},
     {"repeats", "ricochets repeated within a frame up to MaxLoop", ConfigureRepeats, RunRepeats},
+    {"pierce", "a slab entered and left within one frame", ConfigurePierce, RunPierce},
     {"skip", "skipped hit handling, and the two special weapons", ConfigureSkip, RunSkip},
 };
 
