@@ -211,6 +211,9 @@ extern "C" void standin_resumed(HostCtx* ctx, int where) {
       if (now.edx != frame[0x18 / 4])
         Violation(where, "EDX 0x%08X, expected the load 0x%08X", now.edx, frame[0x18 / 4]);
     }
+    if (lastSite == S_SHOT && *reinterpret_cast<const uint32_t*>(now.esp) != STACK_CANARY)
+      Violation(where, "the caller's stack word above the arguments is 0x%08X",
+                *reinterpret_cast<const uint32_t*>(now.esp));
     if (lastSite == S_COLOUR) {
       const uint32_t source = *reinterpret_cast<const uint32_t*>(uintptr_t{ha::TraceColourSource});
       if (now.eax != source)

@@ -88,6 +88,9 @@
 #define R_SHOT 14
 #define R_COUNT 15
 
+/* The word a caller keeps just above the arguments it pushes for a shot routine. */
+#define STACK_CANARY 0x5AFE57AC
+
 /* Branch observations (host_branch argument). */
 #define B_A_TAKEN 0
 #define B_A_FELL 1

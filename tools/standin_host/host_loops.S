@@ -306,6 +306,7 @@ _standin_call_shot:
         je 7f
         cmp eax, 2
         je 8f
+        push STACK_CANARY               /* the caller's own stack word above the arguments */
         HOSTCALL _host_shot_prepare, 0  /* canaries; ECX = the HostWeapon */
         SNAP S_SHOT
         push dword ptr [_standin_shot_args + 20]
@@ -317,6 +318,7 @@ _standin_call_shot:
         call dword ptr [_standin_jump + 4 * J_MAKE]
         jmp 9f
 7:
+        push STACK_CANARY
         HOSTCALL _host_shot_prepare, 0
         SNAP S_SHOT
         push dword ptr [_standin_shot_args + 28]
@@ -331,6 +333,7 @@ _standin_call_shot:
         lea esp, [esp + 32]
         jmp 9f
 8:
+        push STACK_CANARY
         HOSTCALL _host_shot_prepare, 0
         SNAP S_SHOT
         push dword ptr [_standin_shot_args + 8]
@@ -340,6 +343,7 @@ _standin_call_shot:
         lea esp, [esp + 12]
 9:
         RESUMED R_SHOT
+        add esp, 4
         fldcw word ptr [_standin_cw_default]
         pop edi
         pop esi

@@ -183,6 +183,14 @@ void ConfigureAllSites(ScenarioConfig& c) {
 void RunAllSites(const ScenarioConfig&, const Library& lib) {
   Check(NoDialog(), "no dialog");
   VerifyRows(kAllRows, lib.base, lib.end);
+  // Sites B, C and D share one wrapper; A has its own; every other jump has its own entry.
+  bool distinct =
+      RowTarget(2) == RowTarget(3) && RowTarget(3) == RowTarget(4) && RowTarget(1) != RowTarget(2);
+  const int jumps[] = {1, 2, 5, 6, 7, 8, 10, 13, 14, 15, 16, 17};
+  for (int a : jumps)
+    for (int b : jumps)
+      if (a < b) distinct = distinct && RowTarget(a) != RowTarget(b);
+  Check(distinct, "one entry point per row, one Reset wrapper for A and one for B, C and D");
   RunFramesAndSeeEntries(lib, true);
   bool resetsOk = true;
   for (int k = 0; k < 4; ++k) {

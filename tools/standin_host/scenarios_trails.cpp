@@ -130,9 +130,50 @@ void RunLibraryDrawn(const ScenarioConfig&, const Library&) {
   Check(Log().deviceTraps == 0, "without a device nothing is drawn");
 }
 
+// A tracer stopped at a wall: its trail shrinks into the point where it ended, then expires.
+void ConfigureAfterEffect(ScenarioConfig& c) {
+  c.ini = MakeIni("Gravity=0\r\nAirResist=0\r\nMinSpeed=100\r\n",
+                  "TracerType=0\r\nAfterEffect=2\r\n", kSlots);
+  c.weapons = WeaponFile();
+  c.surfaces = SurfaceFile();
+}
+
+void RunAfterEffect(const ScenarioConfig&, const Library&) {
+  Prepare();
+  Solid wall;
+  wall.plane = true;
+  wall.n = {-1, 0, 0};
+  wall.d = -50;
+  wall.surface = 7;
+  AddSolid(wall);
+  FireSniper(0, 22, {0, 0, 0}, {1, 0, 0});
+  // Short frames: the tracer's trail (full length 1 step unit, lifetime 25 ms) lives 2 of them.
+  for (int f = 0; f < 12; ++f) RunFrame(1.0f, 10);
+  const uint32_t p = PoolRecordAt({0, 0, 0});
+  int stoppedFrame = 0;
+  for (const StepVisit& v : Log().steps)
+    if (v.record == p && v.before.active && !v.after.active && !stoppedFrame)
+      stoppedFrame = v.frame;
+  if (!Check(stoppedFrame > 0, "the projectile stopped at the wall")) return;
+  std::vector<TraceRecord> trail;  // slot 0's trail, frame by frame from the stop on
+  for (int f = stoppedFrame; f <= 12; ++f) {
+    const auto visits = Visits(f);
+    if (visits.size() == kHostTraces + kSlots) trail.push_back(visits[kHostTraces]->content);
+  }
+  Check(trail.size() >= 3 && trail[0].activity == 2 && trail[0].end.x == trail[1].end.x &&
+            trail[1].start.x >= trail[0].start.x,
+        "after the stop the trail keeps its head and shrinks towards it", "%u frames, activity %d",
+        static_cast<unsigned>(trail.size()), trail.empty() ? -1 : trail[0].activity);
+  bool expired = false;
+  for (const TraceRecord& t : trail) expired = expired || t.activity == 0;
+  Check(expired, "the shrinking trail is switched off once its lifetime has passed");
+}
+
 const Scenario kScenarios[] = {
     {"trails-host", "TracerType 0: trails updated and drawn by the host's trace loop",
      ConfigureHostDrawn, RunHostDrawn},
+    {"trails-aftereffect", "AfterEffect: a stopped tracer's trail shrinks, then expires",
+     ConfigureAfterEffect, RunAfterEffect},
     {"trails-library", "TracerType 2: the sentinel, then the library draws (no device yet)",
      ConfigureLibraryDrawn, RunLibraryDrawn},
 };
