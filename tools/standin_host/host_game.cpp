@@ -94,6 +94,8 @@ void RunFrame(float timeStep, uint32_t clockAdvance) {
   RunTraceLoop();
 }
 
+uint32_t resetDevice = 0;
+
 uint32_t FakeDevice() { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&fakeDevice)); }
 uint32_t ResetResult() { return kResetResult; }
 
@@ -221,6 +223,10 @@ extern "C" void host_reset_prepare(HostCtx* ctx, int) {
   host_canaries(ctx, C_CALLER);
   ctx->regs.eax = FakeDevice();
   ctx->regs.ecx = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(deviceTable));
+  if (resetDevice != 0) {  // a real device: EAX = the device, ECX = its table
+    ctx->regs.eax = resetDevice;
+    ctx->regs.ecx = *reinterpret_cast<const uint32_t*>(uintptr_t{resetDevice});
+  }
 }
 
 extern "C" void host_shot_prepare(HostCtx* ctx, int) {

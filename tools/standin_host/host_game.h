@@ -100,6 +100,8 @@ void RunTraceLoop();
 // The fake device whose Reset the sequences call.
 uint32_t FakeDevice();
 uint32_t ResetResult();
+// A real device for the Reset sequences instead of the fake one (0: the fake).
+extern uint32_t resetDevice;
 
 namespace game {
 void OnResume(HostCtx* ctx, int where, int lastSite);

@@ -286,6 +286,29 @@ void RunRepeats(const ScenarioConfig&, const Library&) {
         "%d hits", hits);
 }
 
+// MaxLoop 0: a requested repeat is dropped at once and the frame's step put back.
+void ConfigureNoRepeats(ScenarioConfig& c) {
+  Configure(c,
+            "Gravity=0\r\nAirResist=0\r\nRicochet=1\r\nPierce=0\r\nMaxLoop=0\r\nMinSpeed=0.1\r\n");
+}
+
+void RunNoRepeats(const ScenarioConfig&, const Library&) {
+  ClearHost();
+  AddSolid(Plane({0, -1, 0}, -1, 7, 1));
+  AddSolid(Plane({0, 1, 0}, -1, 7, 1));
+  SetSurfaceClass(7, 3);
+  FireSniper(0, 22, {0, 0, 0}, {1, 0.5f, 0});
+  FireSniper(0, 22, {0, 0, 5}, {1, 0, 0});
+  RunFrame(1.0f, 50);
+  const uint32_t bouncing = PoolRecordAt({0, 0, 0}), straight = PoolRecordAt({0, 0, 5});
+  if (!Check(bouncing && straight, "the projectiles were stepped")) return;
+  int hits = 0;
+  for (const HitEvent& h : Log().hits) hits += h.record == bouncing ? 1 : 0;
+  Check(hits == 1 && VisitCount(bouncing, 1) == 1, "a ricochet asks for a repeat that never runs");
+  Check(FirstVisit(straight, 1)->timeStep == 1.0f && Log().timeStepAtLoopExit.back() == 1.0f,
+        "the next record and the loop's end see the frame's step");
+}
+
 // ---- penetration
 
 void ConfigurePierce(ScenarioConfig& c) {
@@ -393,6 +416,7 @@ const Scenario kScenarios[] = {
     {"impacts", "scaled damage for the host's hit handling, unscaled restored", ConfigureImpacts,
      RunImpacts},
     {"repeats", "ricochets repeated within a frame up to MaxLoop", ConfigureRepeats, RunRepeats},
+    {"repeats-none", "MaxLoop 0: no repeat, the step put back", ConfigureNoRepeats, RunNoRepeats},
     {"pierce", "a slab entered and left within one frame", ConfigurePierce, RunPierce},
     {"skip", "skipped hit handling, and the two special weapons", ConfigureSkip, RunSkip},
 };
