@@ -14,11 +14,9 @@ namespace standin {
 std::string MakeIni(const char* physics, const char* graphics, int maxPellix = 8);
 std::string WeaponFile();
 std::string SurfaceFile();
-inline constexpr float kMuzzle22 = 500.0f;  // weapon 22: speed 20 per time step
-inline constexpr float kRange22 = 400.0f;
+inline constexpr float kRange22 = 400.0f;  // weapon 22: muzzle speed 500, 20 per time step
 inline constexpr int16_t kDamage22 = 40;
 inline constexpr uint32_t kTracerColour22 = 0xFF20C040;
-inline constexpr uint32_t kTracerColour23 = 0xFF4080F0;
 
 // The host's weapon-info records and shooters for the weapon file above.
 void SetupHostData();

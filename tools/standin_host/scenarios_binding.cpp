@@ -139,7 +139,7 @@ void RunFaultyHost(const ScenarioConfig&, const Library&) {
 
 // ---- the rows
 
-void RunFramesAndSeeEntries(const Library&, bool expectForces) {
+void RunFramesAndSeeEntries() {
   Prepare();
   for (int f = 0; f < 2; ++f) RunFrame(1.0f, 50);
   const GameLog& log = Log();
@@ -163,7 +163,6 @@ void RunFramesAndSeeEntries(const Library&, bool expectForces) {
         log.branches[B_B_TAKEN], log.branches[B_C_TAKEN]);
   Check(AllHostColoursAre(0x00FFFF80), "the colour entry colours the host's own traces");
   Check(log.resets.empty() && log.deviceTraps == 0, "no device call outside a Reset");
-  (void)expectForces;
   Vec3 s{1, 2, 3}, e{4, 6, 3}, alt{9, 9, 9};
   Check(FireMake(22, 0, 0, &s, &e, &alt).ok && log.originalShots.empty(),
         "a shot goes to the library's entry, not the host's routine");
@@ -191,7 +190,7 @@ void RunAllSites(const ScenarioConfig&, const Library& lib) {
     for (int b : jumps)
       if (a < b) distinct = distinct && RowTarget(a) != RowTarget(b);
   Check(distinct, "one entry point per row, one Reset wrapper for A and one for B, C and D");
-  RunFramesAndSeeEntries(lib, true);
+  RunFramesAndSeeEntries();
   bool resetsOk = true;
   for (int k = 0; k < 4; ++k) {
     const size_t before = Log().resets.size();
@@ -212,7 +211,7 @@ void ConfigureNoForces(ScenarioConfig& c) {
 void RunNoForces(const ScenarioConfig&, const Library& lib) {
   Check(NoDialog(), "no dialog");
   VerifyRows(kAllRows & ~(1u << 8), lib.base, lib.end);
-  RunFramesAndSeeEntries(lib, false);
+  RunFramesAndSeeEntries();
 }
 
 void ConfigureAirOnly(ScenarioConfig& c) {

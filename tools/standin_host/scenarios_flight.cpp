@@ -228,6 +228,11 @@ void RunImpacts(const ScenarioConfig&, const Library&) {
   bool classCalls = static_cast<int>(Calls().surfaceClass.size()) == poolHits;
   for (const SurfaceClassCall& c : Calls().surfaceClass)
     classCalls = classCalls && c.object == ha::HostSurfaceClassObject && c.id == 7;
+  bool lineFlags = !Calls().lineTests.empty();
+  const int32_t flags[8] = {1, 1, 1, 1, 1, 0, 0, 1};
+  for (const LineTestCall& c : Calls().lineTests)
+    lineFlags = lineFlags && std::memcmp(c.flags, flags, sizeof flags) == 0;
+  Check(lineFlags, "the sweep's line tests pass the host's eight flags");
   Check(classCalls, "the surface class is asked once per pool hit, on the host's object",
         "%u calls for %d pool hits", static_cast<unsigned>(Calls().surfaceClass.size()), poolHits);
 }
