@@ -71,6 +71,12 @@ int main(int argc, char** argv) {
     library.loaded = true;
     library.base = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(module));
     library.end = library.base + nt->OptionalHeader.SizeOfImage;
+    // The library's start-up log, if it wrote one: it says why start-up stopped.
+    if (FILE* f = std::fopen((folder + "\\pellix.log").c_str(), "r")) {
+      char line[512];
+      while (std::fgets(line, sizeof line, f)) std::printf("LOG %s", line);
+      std::fclose(f);
+    }
   }
   scenario->run(config, library);
   if (!config.expectViolations)

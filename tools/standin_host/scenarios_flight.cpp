@@ -385,6 +385,8 @@ void RunSkip(const ScenarioConfig&, const Library&) {
   if (!Check(hs && h34 && h38 && hs->frame == h34->frame, "the three projectiles hit the wall"))
     return;
   Check(!hs->handled, "a stopped projectile's hit handling is skipped");
+  Note("the stopped projectile's damage after the step end: %d (40 before the hit)",
+       hs->damageAfter);
   const StepVisit* after = nullptr;
   for (const StepVisit& v : Log().steps)
     if (v.record == slow && v.frame == hs->frame) after = &v;
