@@ -1,10 +1,16 @@
 #include "startup/settings.h"
 
-#include <cstdlib>
+#include <cmath>
+
+#include "startup/runtime_text.h"
 
 namespace pellix {
 
 Settings settings{};
+
+float ScaleSetting(double value, double factor) {
+  return static_cast<float>(static_cast<double>(static_cast<float>(value)) * factor);
+}
 
 namespace {
 
@@ -17,20 +23,24 @@ struct Reader {
   int32_t Int(const char* section, const char* key, int32_t fallback) const {
     return profile.readInt(section, key, fallback, path);
   }
+  // atof of the value as a float; a value beyond the float range ("1e39") takes the key's
+  // default instead, so that no infinity reaches the simulation.
   double Number(const char* section, const char* key, const char* fallback) const {
     char text[NumberBufferSize];
     text[0] = '\0';
     profile.readString(section, key, fallback, text, NumberBufferSize, path);
     text[NumberBufferSize - 1] = '\0';
-    return std::atof(text);
+    const double value = RuntimeAtof(text);
+    return std::isfinite(static_cast<float>(value)) ? value : RuntimeAtof(fallback);
+  }
+  // The same for a scaled key, whose product must stay finite too.
+  float Scaled(const char* section, const char* key, const char* fallback, double factor) const {
+    const float scaled = ScaleSetting(Number(section, key, fallback), factor);
+    return std::isfinite(scaled) ? scaled : ScaleSetting(RuntimeAtof(fallback), factor);
   }
 };
 
 }  // namespace
-
-float ScaleSetting(double value, double factor) {
-  return static_cast<float>(static_cast<double>(static_cast<float>(value)) * factor);
-}
 
 void ReadSettings(const ProfileReader& profile, const char* path, Settings& out) {
   const Reader r{profile, path};
@@ -38,14 +48,14 @@ void ReadSettings(const ProfileReader& profile, const char* path, Settings& out)
   // Wraps instead of overflowing; start-up refuses any count below 1.
   out.weaponCount =
       static_cast<int32_t>(static_cast<uint32_t>(r.Int("PELLIX", "MaxWeapon", 0)) + 1u);
-  out.rangeScale = ScaleSetting(r.Number("PHYSICS", "RangeMult", "1.0"), RangeFactor);
+  out.rangeScale = r.Scaled("PHYSICS", "RangeMult", "1.0", RangeFactor);
   out.Gravity = r.Int("PHYSICS", "Gravity", 0);
-  out.gravityScale = ScaleSetting(r.Number("PHYSICS", "GravityMult", "1.0"), GravityFactor);
+  out.gravityScale = r.Scaled("PHYSICS", "GravityMult", "1.0", GravityFactor);
   out.AirResist = r.Int("PHYSICS", "AirResist", 0);
   out.Ricochet = r.Int("PHYSICS", "Ricochet", 0);
   out.Pierce = r.Int("PHYSICS", "Pierce", 0);
   out.MaxLoop = r.Int("PHYSICS", "MaxLoop", 8);
-  out.minSpeedScaled = ScaleSetting(r.Number("PHYSICS", "MinSpeed", "1.0"), MinSpeedFactor);
+  out.minSpeedScaled = r.Scaled("PHYSICS", "MinSpeed", "1.0", MinSpeedFactor);
   out.ColBias = static_cast<float>(r.Number("PHYSICS", "ColBias", "0.01"));
   out.SolidBias = static_cast<float>(r.Number("PHYSICS", "SolidBias", "0.1"));
   out.SolidLoop = r.Int("PHYSICS", "SolidLoop", 50);

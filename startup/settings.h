@@ -33,8 +33,9 @@ struct Settings {
 extern Settings settings;
 
 // Reads the 21 keys, in their order, from the INI file at `path` into `out`: integers through
-// readInt, numbers through readString and atof; the scaled ones rounded to float, multiplied in
-// double and rounded to float again.
+// readInt, numbers through readString and the runtime's atof; the scaled ones rounded to float,
+// multiplied in double and rounded to float again. A number that is not finite as a float (or
+// whose scaled value is not) takes the key's default.
 void ReadSettings(const ProfileReader& profile, const char* path, Settings& out);
 
 // The stored value of a scaled number key: float(double(float(value)) * factor).

@@ -124,6 +124,27 @@ TEST_F(SettingsFile, TextThatIsNoNumber) {
   EXPECT_EQ(s.TracerBloom, 0.0f);  // an empty number text converts to 0
 }
 
+// The host's runtime reads no "inf", "nan" or hexadecimal number: they give 0 (from the "0" of
+// "0x10"). Numbers beyond the float range take the key's default, scaled or not.
+TEST_F(SettingsFile, RuntimeNumberReadingAndValuesBeyondTheFloatRange) {
+  const Settings s = Read(
+      "[PHYSICS]\nColBias=inf\nSolidBias=nan\nMinSpeed=0x10\nRangeMult=1e37\n"
+      "GravityMult=1e39\n[GRAPHICS]\nTracerBloom=-1e39\nRefractSize=1e-50\nAmRefractLen= +.5e1x\n"
+      "TrRefractLen=1e\nAmTailBias=-INF\nTrTailBias=1,5\n",
+      "runtime");
+  EXPECT_EQ(s.ColBias, 0.0f);
+  EXPECT_EQ(s.SolidBias, 0.0f);
+  EXPECT_EQ(s.minSpeedScaled, 0.0f);
+  EXPECT_EQ(s.rangeScale, 40.0f);     // 1e37 is a float, but 1e37 x 40 is not: the default 1.0
+  EXPECT_EQ(s.gravityScale, 0.032f);  // 1e39 is no float: the default
+  EXPECT_EQ(s.TracerBloom, 0.001f);   // the default
+  EXPECT_EQ(s.RefractSize, 0.0f);     // underflows to zero, which is finite
+  EXPECT_EQ(s.AmRefractLen, 5.0f);
+  EXPECT_EQ(s.TrRefractLen, 1.0f);  // an exponent without digits is not read
+  EXPECT_EQ(s.AmTailBias, 0.0f);
+  EXPECT_EQ(s.TrTailBias, 1.0f);
+}
+
 TEST_F(SettingsFile, MaxWeaponAtTheTopOfTheRangeWrapsInsteadOfOverflowing) {
   EXPECT_EQ(Read("[PELLIX]\nMaxWeapon=2147483647\n", "wrap").weaponCount, INT32_MIN);
   EXPECT_EQ(Read("[PELLIX]\nMaxWeapon=-1\n", "minus").weaponCount, 0);
