@@ -1,5 +1,7 @@
 // Scenarios of the binding: the host unpatched, the rows the plug-in writes, the start-up
 // dialog, and the Reset sites with and without another plug-in's calls.
+#include <windows.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -80,6 +82,14 @@ int CountHostTraceVisits() {
 void ConfigureSelfTest(ScenarioConfig& c) { c.loadLibrary = false; }
 
 void RunSelfTest(const ScenarioConfig&, const Library&) {
+  MEMORY_BASIC_INFORMATION code{}, data{};
+  VirtualQuery(reinterpret_cast<void*>(uintptr_t{ha::StepEndSite}), &code, sizeof code);
+  VirtualQuery(reinterpret_cast<void*>(uintptr_t{ha::HostTimeStep}), &data, sizeof data);
+  // Image pages made read-write read back as copy-on-write.
+  Check(code.Protect == PAGE_EXECUTE_READ &&
+            (data.Protect == PAGE_READWRITE || data.Protect == PAGE_WRITECOPY),
+        "host code is read-execute and host data read-write before any patch",
+        "code 0x%lX, data 0x%lX", code.Protect, data.Protect);
   Prepare();
   for (int f = 0; f < 4; ++f) RunFrame(1.0f, 50);
   const GameLog& log = Log();
