@@ -1,5 +1,6 @@
 #include "tools/lab/lab_session.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -123,7 +124,25 @@ struct LabHostRoutines {
   static int32_t Rand() { return active->rand.Next(); }
 };
 
-LabSession::LabSession() : model(world) {
+bool HitRecorder::LineTest(const float* start, const float* end) const {
+  return inner_.LineTest(start, end);
+}
+
+bool HitRecorder::FindHit(const float* start, const float* end, loop_model::Hit& hit) const {
+  if (!inner_.FindHit(start, end, hit)) return false;
+  lastHit = hit;
+  const auto address = reinterpret_cast<uintptr_t>(start);
+  const auto first = reinterpret_cast<uintptr_t>(pool.projectileArray);
+  const auto limit = reinterpret_cast<uintptr_t>(pool.projectileArrayEnd);
+  const uintptr_t offset = offsetof(ProjectileRecord, position);
+  if (address >= first + offset && address < limit) {
+    const auto* record = reinterpret_cast<const ProjectileRecord*>(address - offset);
+    for (int k = 0; k < 3; ++k) lastVelocity[k] = record->velocity[k];
+  }
+  return true;
+}
+
+LabSession::LabSession() : model(recorder) {
   active = this;
   model.Install();
   host.at = &LabHostRoutines::At;

@@ -34,6 +34,21 @@ inline double MuzzleSpeed(float speedFactor) {
   return speedFactor != 0.0f ? 25.0 / static_cast<double>(speedFactor) : 0.0;
 }
 
+// The world as the model asks it, remembering the last hit found and the velocity of the pool
+// record whose step found it (the model passes the record's own position).
+class HitRecorder : public loop_model::World {
+ public:
+  explicit HitRecorder(const loop_model::BoxPlaneWorld& inner) : inner_(inner) {}
+  bool LineTest(const float* start, const float* end) const override;
+  bool FindHit(const float* start, const float* end, loop_model::Hit& hit) const override;
+
+  mutable loop_model::Hit lastHit{};
+  mutable float lastVelocity[3] = {0, 0, 0};
+
+ private:
+  const loop_model::BoxPlaneWorld& inner_;
+};
+
 class LabSession {
  public:
   LabSession();
@@ -58,6 +73,7 @@ class LabSession {
   Shooter* ShooterAt(uint32_t address);
 
   loop_model::BoxPlaneWorld world;
+  HitRecorder recorder{world};
   loop_model::LoopModel model;
   CrtRand rand;
 

@@ -11,7 +11,9 @@
 #include "tools/lab/lab_session.h"
 #include "tools/lab/lint.h"
 #include "tools/lab/range.h"
+#include "tools/lab/scenario.h"
 #include "tools/lab/show_json.h"
+#include "tools/lab/simulate.h"
 #include "tools/lab/table.h"
 
 namespace lab = pellix::lab;
@@ -168,6 +170,35 @@ int main(int argc, char** argv) {
     }
     const auto cases = lab::RunImpacts(session, impact);
     lab::PrintTable(std::cout, lab::ImpactTable(cases, impact), impactOpts.Format());
+  });
+
+  Common simOpts;
+  std::string scenarioPath;
+  auto* simulate = app.add_subcommand(
+      "simulate",
+      "run a scenario frame by frame (schema pellix-lab-scenario/1, docs/lab-scenario.md)");
+  simulate->add_option("SCENARIO", scenarioPath, "scenario JSON file")->required();
+  auto* simJson = simulate->add_flag("--json", simOpts.json,
+                                     "print every frame as JSON (schema pellix-lab-simulation/1)");
+  simulate->add_flag("--csv", simOpts.csv, "print the live records, one row per record and frame")
+      ->excludes(simJson);
+  simulate->callback([&] {
+    lab::Scenario scenario;
+    lab::SimulationResult result;
+    std::string error;
+    if (!lab::LoadScenario(scenarioPath, scenario, error) ||
+        !lab::RunScenario(scenario, result, error)) {
+      std::cerr << "pellix-lab: " << error << "\n";
+      status = 2;
+      return;
+    }
+    if (simOpts.json) {
+      lab::PrintSimulationJson(std::cout, result);
+    } else if (simOpts.csv) {
+      lab::PrintTable(std::cout, lab::SimulationRecordTable(result), lab::OutputFormat::Csv);
+    } else {
+      lab::PrintSimulationText(std::cout, result);
+    }
   });
 
   try {
