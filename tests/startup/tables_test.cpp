@@ -87,6 +87,11 @@ std::vector<WeaponCase> WeaponCases() {
   partial.tracerTrailLength = rifle.tracerTrailLength * partial.speedFactor;
   WeaponBallistics exponent =
       Loaded({3, 1200, 0.5f, -0.25f, 0.001f, -0.5f, 2, 50, 80, 1, 2, -1, 300, 0x1234ABCD});
+  const auto muzzleOnly = [](double muzzle) {
+    WeaponBallistics row{};
+    row.speedFactor = static_cast<float>(25.0 / static_cast<double>(static_cast<float>(muzzle)));
+    return row;
+  };
   const std::string longLine = "3" + std::string(1022, ' ') + PISTOL_TEXT "\n";
   static std::string longLineText;
   longLineText = longLine;
@@ -156,6 +161,41 @@ std::vector<WeaponCase> WeaponCases() {
       {"NUL first stops reading", RIFLE_TEXT "\n\0\n" PISTOL_TEXT "\n"sv, 4, {{1, rifle}}},
       {"line over 1023 chars reads as two", longLineText, 4, {{2, pistol}}},
       {"empty file", "", 4, {}},
+      // The runtime's number reading: no "inf", "nan" or hexadecimal floats, an exponent
+      // needs digits, and integers are kept modulo 2^32.
+      {"exponent without digits ends the scan",
+       "1 900 1e 0.2 0.3 0.4 3 30 40 0.5 0.6 200 255 0x1\n",
+       4,
+       {{1, muzzleOnly(900)}}},
+      {"inf is no number", "1 inf 0.1 0.2 0.3 0.4 3 30 40 0.5 0.6 200 255 0x1\n", 4, {}},
+      {"nan is no number",
+       "1 900 nan 0.2 0.3 0.4 3 30 40 0.5 0.6 200 255 0x1\n",
+       4,
+       {{1, muzzleOnly(900)}}},
+      {"hexadecimal float reads its 0",
+       "1 900 0x10 0.2 0.3 0.4 3 30 40 0.5 0.6 200 255 0x1\n",
+       4,
+       {{1, muzzleOnly(900)}}},
+      {"number with trailing letters",
+       "1 1.5e3x 0.1 0.2 0.3 0.4 3 30 40 0.5 0.6 200 255 0x1\n",
+       4,
+       {{1, muzzleOnly(1500)}}},
+      {"prefix without hexadecimal digits",
+       "1 900 0.1 0.2 0.3 0.4 3 30 40 0.5 0.6 200 255 0x\n",
+       4,
+       {{1, With(rifle, 0)}}},
+      {"colour kept modulo 2^32",
+       "1 900 0.1 0.2 0.3 0.4 3 30 40 0.5 0.6 200 255 1FF00FF00\n",
+       4,
+       {{1, rifle}}},
+      {"negative colour",
+       "1 900 0.1 0.2 0.3 0.4 3 30 40 0.5 0.6 200 255 -1\n",
+       4,
+       {{1, With(rifle, 0xFFFFFFFF)}}},
+      {"alpha kept modulo 2^32",
+       "1 900 0.1 0.2 0.3 0.4 3 30 40 0.5 0.6 4294967496 255 0xFF00FF00\n",
+       4,
+       {{1, rifle}}},
   };
 }
 
@@ -199,6 +239,9 @@ std::vector<SurfaceCase> SurfaceCases() {
        {{0, line}, {5, line}}},
       {"blank line", "\nN 0.5 0.8 0.3 0.1 2\n\n", {{0, line}}},
       {"NUL first stops reading", "N 0.5 0.8 0.3 0.1 2\n\0\nC 0.5 0.8 0.3 0.1 2\n"sv, {{0, line}}},
+      {"runtime number reading",
+       "N 1e 1 1 1 1\nW inf 1 1 1 1\nD 0.5 nan\nC 0.5 0x8\n",
+       {{4, {0.5f, 0, 0, 0, 0}}, {5, {0.5f, 0, 0, 0, 0}}}},
   };
 }
 
