@@ -39,6 +39,7 @@ struct ScenarioList {
 ScenarioList BindingScenarios();
 ScenarioList FlightScenarios();
 ScenarioList TrailScenarios();
+ScenarioList Direct3DScenarios();
 
 const Scenario* FindScenario(const char* name);
 void ListScenarios();

@@ -6,7 +6,8 @@
 namespace standin {
 namespace {
 
-ScenarioList (*const kLists[])() = {&BindingScenarios, &FlightScenarios, &TrailScenarios};
+ScenarioList (*const kLists[])() = {&BindingScenarios, &FlightScenarios, &TrailScenarios,
+                                    &Direct3DScenarios};
 
 }  // namespace
 

@@ -7,6 +7,9 @@ endif()
 file(REMOVE_RECURSE ${DIR})
 file(MAKE_DIRECTORY ${DIR})
 file(COPY ${EXE} ${DLL} DESTINATION ${DIR})
+if(DEFINED EFFECT)  # the tracer effect, beside the program as the game keeps it
+  file(COPY ${EFFECT} DESTINATION ${DIR})
+endif()
 get_filename_component(exe_name ${EXE} NAME)
 set(ENV{WINEDEBUG} "-all")
 execute_process(COMMAND wine ${exe_name} ${SCENARIO}

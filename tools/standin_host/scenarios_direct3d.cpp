@@ -1,0 +1,599 @@
+// Scenarios on a real Direct3D 9 device (Wine, Xvfb, Mesa): the host keeps the device at
+// HostDevice, its back buffer at HostRenderSurface and its present parameters at
+// HostPresentParams; the library draws the trails at the trace loop's end and wraps the host's
+// Reset calls. The device's table is copied with recording entries, so the stand-in sees every
+// call the library makes, as the host's device would.
+#include <d3d9.h>
+#include <d3dx9.h>
+#include <windows.h>
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "glue.h"
+#include "host_map.h"
+#include "report.h"
+#include "scenario.h"
+#include "scenario_support.h"
+
+namespace standin {
+namespace {
+
+constexpr int kSlots = 8;
+constexpr D3DCOLOR kSky = 0xFF304860;
+constexpr uint32_t kDefaultTrailColour = 0x08FFFF80;
+
+D3DPRESENT_PARAMETERS& HostParams() {
+  return *reinterpret_cast<D3DPRESENT_PARAMETERS*>(uintptr_t{ha::HostPresentParams});
+}
+IDirect3DDevice9*& HostDeviceSlot() {
+  return *reinterpret_cast<IDirect3DDevice9**>(uintptr_t{ha::HostDevice});
+}
+IDirect3DSurface9*& HostSurfaceSlot() {
+  return *reinterpret_cast<IDirect3DSurface9**>(uintptr_t{ha::HostRenderSurface});
+}
+
+// ---- the recording device table
+
+constexpr int kTableSize = 134;  // IDirect3DDevice9Ex's methods, a superset
+void* original[kTableSize];
+void* recording[kTableSize];
+bool record = false;
+std::vector<std::string> calls;
+struct Created {
+  IDirect3DTexture9* texture;
+  UINT width, height, levels;
+  DWORD usage;
+  D3DFORMAT format;
+  D3DPOOL pool;
+};
+std::vector<Created> textures;
+struct Copy {
+  IDirect3DSurface9 *source, *dest;
+  D3DTEXTUREFILTERTYPE filter;
+};
+std::vector<Copy> copies;
+
+// The table slot of a method (GCC's pointer to a virtual member holds 1 + its offset).
+template <typename M>
+int Slot(M method) {
+  uintptr_t v;
+  std::memcpy(&v, &method, sizeof v);
+  return static_cast<int>((v - 1) / sizeof(void*));
+}
+
+void Called(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Called(const char* format, ...) {
+  if (!record) return;
+  char line[160];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  calls.push_back(line);
+}
+
+#define ORIGINAL(method, ...)                                            \
+  reinterpret_cast<HRESULT(__stdcall*)(IDirect3DDevice9*, __VA_ARGS__)>( \
+      original[Slot(&IDirect3DDevice9::method)])
+
+HRESULT __stdcall RecGetRenderTarget(IDirect3DDevice9* d, DWORD i, IDirect3DSurface9** s) {
+  Called("GetRenderTarget %lu", i);
+  return ORIGINAL(GetRenderTarget, DWORD, IDirect3DSurface9**)(d, i, s);
+}
+HRESULT __stdcall RecGetFVF(IDirect3DDevice9* d, DWORD* f) {
+  Called("GetFVF");
+  return ORIGINAL(GetFVF, DWORD*)(d, f);
+}
+HRESULT __stdcall RecGetVertexDeclaration(IDirect3DDevice9* d, IDirect3DVertexDeclaration9** v) {
+  Called("GetVertexDeclaration");
+  return ORIGINAL(GetVertexDeclaration, IDirect3DVertexDeclaration9**)(d, v);
+}
+HRESULT __stdcall RecGetRenderState(IDirect3DDevice9* d, D3DRENDERSTATETYPE s, DWORD* v) {
+  Called("GetRenderState %d", static_cast<int>(s));
+  return ORIGINAL(GetRenderState, D3DRENDERSTATETYPE, DWORD*)(d, s, v);
+}
+HRESULT __stdcall RecGetStreamSource(IDirect3DDevice9* d, UINT n, IDirect3DVertexBuffer9** b,
+                                     UINT* o, UINT* s) {
+  Called("GetStreamSource %u", n);
+  return ORIGINAL(GetStreamSource, UINT, IDirect3DVertexBuffer9**, UINT*, UINT*)(d, n, b, o, s);
+}
+HRESULT __stdcall RecGetTransform(IDirect3DDevice9* d, D3DTRANSFORMSTATETYPE t, D3DMATRIX* m) {
+  Called("GetTransform %d", static_cast<int>(t));
+  return ORIGINAL(GetTransform, D3DTRANSFORMSTATETYPE, D3DMATRIX*)(d, t, m);
+}
+HRESULT __stdcall RecStretchRect(IDirect3DDevice9* d, IDirect3DSurface9* s, const RECT* sr,
+                                 IDirect3DSurface9* t, const RECT* tr, D3DTEXTUREFILTERTYPE f) {
+  Called("StretchRect %s %s %d", sr ? "rect" : "whole", tr ? "rect" : "whole", static_cast<int>(f));
+  if (record) copies.push_back({s, t, f});
+  return ORIGINAL(StretchRect, IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const RECT*,
+                  D3DTEXTUREFILTERTYPE)(d, s, sr, t, tr, f);
+}
+HRESULT __stdcall RecSetVertexDeclaration(IDirect3DDevice9* d, IDirect3DVertexDeclaration9* v) {
+  Called("SetVertexDeclaration %s", v ? "saved" : "null");
+  return ORIGINAL(SetVertexDeclaration, IDirect3DVertexDeclaration9*)(d, v);
+}
+HRESULT __stdcall RecSetRenderState(IDirect3DDevice9* d, D3DRENDERSTATETYPE s, DWORD v) {
+  Called("SetRenderState %d %lu", static_cast<int>(s), v);
+  return ORIGINAL(SetRenderState, D3DRENDERSTATETYPE, DWORD)(d, s, v);
+}
+HRESULT __stdcall RecSetFVF(IDirect3DDevice9* d, DWORD f) {
+  Called("SetFVF 0x%lX", f);
+  return ORIGINAL(SetFVF, DWORD)(d, f);
+}
+HRESULT __stdcall RecSetStreamSource(IDirect3DDevice9* d, UINT n, IDirect3DVertexBuffer9* b, UINT o,
+                                     UINT s) {
+  Called("SetStreamSource %u %s %u %u", n, b ? "saved" : "null", o, s);
+  return ORIGINAL(SetStreamSource, UINT, IDirect3DVertexBuffer9*, UINT, UINT)(d, n, b, o, s);
+}
+HRESULT __stdcall RecDrawPrimitiveUP(IDirect3DDevice9* d, D3DPRIMITIVETYPE t, UINT n, const void* v,
+                                     UINT s) {
+  Called("DrawPrimitiveUP %d %u %u", static_cast<int>(t), n, s);
+  return ORIGINAL(DrawPrimitiveUP, D3DPRIMITIVETYPE, UINT, const void*, UINT)(d, t, n, v, s);
+}
+HRESULT __stdcall RecCreateTexture(IDirect3DDevice9* d, UINT w, UINT h, UINT l, DWORD u,
+                                   D3DFORMAT f, D3DPOOL p, IDirect3DTexture9** t, HANDLE* sh) {
+  Called("CreateTexture %ux%u %u %lu %d %d", w, h, l, u, static_cast<int>(f), static_cast<int>(p));
+  const HRESULT hr = ORIGINAL(CreateTexture, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
+                              IDirect3DTexture9**, HANDLE*)(d, w, h, l, u, f, p, t, sh);
+  if (record && SUCCEEDED(hr)) textures.push_back({*t, w, h, l, u, f, p});
+  return hr;
+}
+
+void InstallRecorder(IDirect3DDevice9* device) {
+  void** table = *reinterpret_cast<void***>(device);
+  std::memcpy(original, table, sizeof original);
+  std::memcpy(recording, table, sizeof recording);
+  recording[Slot(&IDirect3DDevice9::GetRenderTarget)] =
+      reinterpret_cast<void*>(&RecGetRenderTarget);
+  recording[Slot(&IDirect3DDevice9::GetFVF)] = reinterpret_cast<void*>(&RecGetFVF);
+  recording[Slot(&IDirect3DDevice9::GetVertexDeclaration)] =
+      reinterpret_cast<void*>(&RecGetVertexDeclaration);
+  recording[Slot(&IDirect3DDevice9::GetRenderState)] = reinterpret_cast<void*>(&RecGetRenderState);
+  recording[Slot(&IDirect3DDevice9::GetStreamSource)] =
+      reinterpret_cast<void*>(&RecGetStreamSource);
+  recording[Slot(&IDirect3DDevice9::GetTransform)] = reinterpret_cast<void*>(&RecGetTransform);
+  recording[Slot(&IDirect3DDevice9::StretchRect)] = reinterpret_cast<void*>(&RecStretchRect);
+  recording[Slot(&IDirect3DDevice9::SetVertexDeclaration)] =
+      reinterpret_cast<void*>(&RecSetVertexDeclaration);
+  recording[Slot(&IDirect3DDevice9::SetRenderState)] = reinterpret_cast<void*>(&RecSetRenderState);
+  recording[Slot(&IDirect3DDevice9::SetFVF)] = reinterpret_cast<void*>(&RecSetFVF);
+  recording[Slot(&IDirect3DDevice9::SetStreamSource)] =
+      reinterpret_cast<void*>(&RecSetStreamSource);
+  recording[Slot(&IDirect3DDevice9::DrawPrimitiveUP)] =
+      reinterpret_cast<void*>(&RecDrawPrimitiveUP);
+  recording[Slot(&IDirect3DDevice9::CreateTexture)] = reinterpret_cast<void*>(&RecCreateTexture);
+  *reinterpret_cast<void***>(device) = recording;
+}
+
+// ---- the host's device and frame
+
+IDirect3DDevice9* device = nullptr;
+
+D3DPRESENT_PARAMETERS Params(HWND window, UINT width, UINT height) {
+  D3DPRESENT_PARAMETERS pp = {};
+  pp.BackBufferWidth = width;
+  pp.BackBufferHeight = height;
+  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.hDeviceWindow = window;
+  pp.Windowed = TRUE;
+  pp.EnableAutoDepthStencil = TRUE;
+  pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+  return pp;
+}
+
+bool CreateHostDevice() {
+  HWND window = CreateWindowA("STATIC", "standin", WS_POPUP, 0, 0, 640, 360, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+  if (!Check(window && d3d, "Direct3D 9 available")) return false;
+  HostParams() = Params(window, 640, 360);
+  // FPU_PRESERVE: the stand-in checks the FPU control word at every resumption itself.
+  const HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE,
+                                       &HostParams(), &device);
+  if (!Check(hr == D3D_OK, "device created with HostPresentParams", "hr 0x%08lX", hr)) return false;
+  HostDeviceSlot() = device;
+  device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &HostSurfaceSlot());
+  InstallRecorder(device);
+  resetDevice = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(device));
+  return true;
+}
+
+void Camera(D3DXMATRIX* view, D3DXMATRIX* projection) {
+  D3DSURFACE_DESC d;
+  HostSurfaceSlot()->GetDesc(&d);
+  const D3DXVECTOR3 eye(62, 28, 4), at(62, 0, 2), up(0, 0, 1);
+  D3DXMatrixLookAtLH(view, &eye, &at, &up);
+  D3DXMatrixPerspectiveFovLH(projection, D3DX_PI / 2.5f, float(d.Width) / d.Height, 0.5f, 500);
+}
+
+struct SceneVertex {
+  float x, y, z;
+  D3DCOLOR colour;
+};
+
+// What the drawing must leave as it found it.
+struct DeviceState {
+  DWORD renderStates[9];
+  DWORD fvf;
+  IDirect3DVertexDeclaration9* declaration;
+  IDirect3DVertexBuffer9* stream;
+  UINT offset, stride;
+  IDirect3DVertexShader9* vs;
+  IDirect3DPixelShader9* ps;
+  IDirect3DBaseTexture9* texture0;
+  IDirect3DSurface9* target;
+  D3DMATRIX view, projection;
+
+  DeviceState() {
+    const D3DRENDERSTATETYPE states[9] = {
+        D3DRS_ZENABLE,   D3DRS_STENCILENABLE, D3DRS_ALPHABLENDENABLE,
+        D3DRS_FOGENABLE, D3DRS_ZWRITEENABLE,  D3DRS_SRCBLEND,
+        D3DRS_DESTBLEND, D3DRS_CULLMODE,      D3DRS_STENCILFUNC};
+    const bool was = record;
+    record = false;
+    for (int i = 0; i < 9; ++i) device->GetRenderState(states[i], &renderStates[i]);
+    device->GetFVF(&fvf);
+    device->GetVertexDeclaration(&declaration);
+    device->GetStreamSource(0, &stream, &offset, &stride);
+    device->GetVertexShader(&vs);
+    device->GetPixelShader(&ps);
+    device->GetTexture(0, &texture0);
+    device->GetRenderTarget(0, &target);
+    device->GetTransform(D3DTS_VIEW, &view);
+    device->GetTransform(D3DTS_PROJECTION, &projection);
+    for (IUnknown* o : {static_cast<IUnknown*>(declaration), static_cast<IUnknown*>(stream),
+                        static_cast<IUnknown*>(vs), static_cast<IUnknown*>(ps),
+                        static_cast<IUnknown*>(texture0), static_cast<IUnknown*>(target)}) {
+      if (o) o->Release();  // compared by identity only
+    }
+    record = was;
+  }
+  bool operator==(const DeviceState& o) const { return std::memcmp(this, &o, sizeof o) == 0; }
+};
+
+void DrawScene() {
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSky, 1.0f, 0);
+  D3DXMATRIX view, projection, world;
+  Camera(&view, &projection);
+  D3DXMatrixIdentity(&world);
+  device->SetTransform(D3DTS_WORLD, &world);
+  device->SetTransform(D3DTS_VIEW, &view);
+  device->SetTransform(D3DTS_PROJECTION, &projection);
+  device->SetRenderState(D3DRS_LIGHTING, FALSE);
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+  const D3DCOLOR ground = 0xFF3A4A2A, wall = 0xFF806850;
+  const SceneVertex quads[] = {
+      {-400, -400, -1, ground}, {400, -400, -1, ground}, {-400, 400, -1, ground},
+      {400, 400, -1, ground},   {-50, -40, -1, wall},    {120, -40, -1, wall},
+      {-50, -40, 1, wall},      {120, -40, 1, wall},
+  };
+  for (int q = 0; q < 2; ++q) {
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quads + 4 * q, sizeof(SceneVertex));
+  }
+}
+
+// Host objects bound while the game's frame runs (null: none).
+IDirect3DVertexDeclaration9* hostDeclaration = nullptr;
+IDirect3DVertexBuffer9* hostBuffer = nullptr;
+bool stateKept = true;
+
+// One host frame: the scene, the host's own state, then the game's frame (loops, trace
+// routine, trace loop, where the library draws). Only the game's frame is recorded.
+void HostFrame() {
+  calls.clear();
+  copies.clear();
+  device->BeginScene();
+  DrawScene();
+  if (hostDeclaration) device->SetVertexDeclaration(hostDeclaration);
+  if (hostBuffer) device->SetStreamSource(0, hostBuffer, 8, 12);
+  device->SetRenderState(D3DRS_FOGENABLE, FALSE);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_DESTCOLOR);
+  const DeviceState before;
+  record = true;
+  RunFrame(1.0f, 50);
+  record = false;
+  const DeviceState after;
+  stateKept = stateKept && before == after;
+  device->EndScene();
+}
+
+// Whether `expected` appears in `calls`, in order, possibly with other calls between.
+bool InOrder(const std::vector<std::string>& expected, size_t* at = nullptr) {
+  size_t i = at ? *at : 0;
+  for (const std::string& e : expected) {
+    while (i < calls.size() && calls[i] != e) ++i;
+    if (i == calls.size()) {
+      Note("missing in order: %s", e.c_str());
+      return false;
+    }
+    ++i;
+  }
+  if (at) *at = i;
+  return true;
+}
+
+int Count(const char* prefix) {
+  int n = 0;
+  for (const std::string& c : calls) n += c.rfind(prefix, 0) == 0;
+  return n;
+}
+
+void Prepare() {
+  SetupHostData();
+  ClearWorld();
+  HostClockMs() = 200000;
+  HostWind() = {0, 0, 0};
+}
+
+void ConfigureDirect3D(ScenarioConfig& c) {
+  c.ini = MakeIni("Gravity=0\r\nAirResist=0\r\n", "TracerType=2\r\nAfterEffect=2\r\n", kSlots);
+  c.weapons = WeaponFile();
+  c.surfaces = SurfaceFile();
+}
+
+void ConfigureForeign(ScenarioConfig& c) {
+  ConfigureDirect3D(c);
+  c.variant.reset[0] = ResetLayout::ForeignPrimary;
+  c.variant.reset[1] = ResetLayout::ForeignPrimary;
+}
+
+const D3DRENDERSTATETYPE kNine[9] = {D3DRS_ZENABLE,   D3DRS_STENCILENABLE, D3DRS_ALPHABLENDENABLE,
+                                     D3DRS_FOGENABLE, D3DRS_ZWRITEENABLE,  D3DRS_SRCBLEND,
+                                     D3DRS_DESTBLEND, D3DRS_CULLMODE,      D3DRS_STENCILFUNC};
+
+// Pixel of a world point in the back buffer.
+void Project(const Vec3& p, UINT width, UINT height, int* x, int* y) {
+  D3DXMATRIX view, projection;
+  Camera(&view, &projection);
+  const D3DXMATRIX viewProj = view * projection;
+  const D3DXVECTOR3 in(p.x, p.y, p.z);
+  D3DXVECTOR3 c;
+  D3DXVec3TransformCoord(&c, &in, &viewProj);
+  *x = int((c.x + 1) * 0.5f * width);
+  *y = int((1 - c.y) * 0.5f * height);
+}
+
+std::vector<uint32_t> ReadBack(UINT* width, UINT* height) {
+  D3DSURFACE_DESC d;
+  HostSurfaceSlot()->GetDesc(&d);
+  IDirect3DSurface9* copy = nullptr;
+  device->CreateOffscreenPlainSurface(d.Width, d.Height, d.Format, D3DPOOL_SYSTEMMEM, &copy,
+                                      nullptr);
+  std::vector<uint32_t> pixels;
+  if (copy && SUCCEEDED(device->GetRenderTargetData(HostSurfaceSlot(), copy))) {
+    D3DLOCKED_RECT r;
+    copy->LockRect(&r, nullptr, D3DLOCK_READONLY);
+    pixels.resize(d.Width * d.Height);
+    for (UINT y = 0; y < d.Height; ++y) {
+      std::memcpy(&pixels[y * d.Width], static_cast<const char*>(r.pBits) + y * r.Pitch,
+                  d.Width * 4);
+    }
+    copy->UnlockRect();
+  }
+  if (copy) copy->Release();
+  *width = d.Width;
+  *height = d.Height;
+  return pixels;
+}
+
+// The brightest added light within a pixel of (x, y): red, green and blue increases.
+void AddedLight(const std::vector<uint32_t>& before, const std::vector<uint32_t>& after, UINT w,
+                int x, int y, int rgb[3]) {
+  rgb[0] = rgb[1] = rgb[2] = 0;
+  for (int yy = y - 1; yy <= y + 1; ++yy) {
+    for (int xx = x - 1; xx <= x + 1; ++xx) {
+      const uint32_t b = before[yy * w + xx], a = after[yy * w + xx];
+      int d[3];
+      for (int k = 0; k < 3; ++k) {
+        d[k] = int((a >> (16 - 8 * k)) & 0xFF) - int((b >> (16 - 8 * k)) & 0xFF);
+      }
+      if (d[0] + d[1] + d[2] > rgb[0] + rgb[1] + rgb[2]) std::memcpy(rgb, d, sizeof d);
+    }
+  }
+}
+
+const StepVisit* LastStep(uint32_t record, int frame) {
+  const StepVisit* found = nullptr;
+  for (const StepVisit& v : standin::Log().steps) {
+    if (v.record == record && v.frame == frame) found = &v;
+  }
+  return found;
+}
+
+void RunDraw(const ScenarioConfig&, const Library&) {
+  Prepare();
+  if (!CreateHostDevice()) return;
+  FireSniper(0, 22, {0, 0, 2}, {1, 0, 0});   // every round of weapon 22 is a tracer
+  FireSniper(0, 23, {0, -6, 2}, {1, 0, 0});  // weapon 23 has none
+  // The host's own objects, which the drawing must hand back.
+  const D3DVERTEXELEMENT9 elements[] = {
+      {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
+  device->CreateVertexDeclaration(elements, &hostDeclaration);
+  device->CreateVertexBuffer(256, 0, 0, D3DPOOL_MANAGED, &hostBuffer, nullptr);
+  stateKept = true;
+  for (int f = 1; f <= 3; ++f) HostFrame();
+  Check(stateKept, "the device state after each frame's drawing is the state before it");
+
+  // The last frame's calls: reads, the scene copy, the nine states, the FVF, two trails drawn in
+  // two passes, then the restore with the values the host had.
+  std::vector<std::string> expected = {"GetRenderTarget 0", "GetFVF", "GetVertexDeclaration"};
+  for (auto s : kNine) expected.push_back("GetRenderState " + std::to_string(int(s)));
+  expected.insert(expected.end(), {"GetStreamSource 0", "GetTransform 2", "GetTransform 3",
+                                   "StretchRect whole whole 0", "SetVertexDeclaration null"});
+  const DWORD values[9] = {1, 0, 1, 0, 0, 5, 6, 1, 8};
+  for (int i = 0; i < 9; ++i) {
+    expected.push_back("SetRenderState " + std::to_string(int(kNine[i])) + " " +
+                       std::to_string(values[i]));
+  }
+  expected.push_back("SetFVF 0x20152");
+  size_t at = 0;
+  Check(InOrder(expected, &at), "reads, scene copy, the nine states and the FVF, in order");
+  Check(Count("DrawPrimitiveUP 5 6 44") == 4 && Count("DrawPrimitiveUP") == 4,
+        "each pass draws each live trail as one strip of six triangles", "%d draws",
+        Count("DrawPrimitiveUP"));
+  DWORD fvf = 0;
+  device->GetFVF(&fvf);
+  char line[64];
+  std::snprintf(line, sizeof line, "SetFVF 0x%lX", fvf);
+  std::vector<std::string> restore = {line, "SetVertexDeclaration saved"};
+  for (auto s : kNine) {
+    DWORD v = 0;
+    device->GetRenderState(s, &v);
+    restore.push_back("SetRenderState " + std::to_string(int(s)) + " " + std::to_string(v));
+  }
+  restore.push_back("SetStreamSource 0 saved 8 12");
+  Check(InOrder(restore, &at), "after the passes every state is put back in order");
+
+  // The scene copy: made once, the size and format of the back buffer, copied every frame.
+  D3DSURFACE_DESC back;
+  HostSurfaceSlot()->GetDesc(&back);
+  bool copyOk = textures.size() == 1 && copies.size() == 1;
+  if (copyOk) {
+    const Created& t = textures[0];
+    IDirect3DSurface9* level0 = nullptr;
+    t.texture->GetSurfaceLevel(0, &level0);
+    copyOk = t.width == back.Width && t.height == back.Height && t.levels == 0 &&
+             t.usage == D3DUSAGE_RENDERTARGET && t.format == back.Format &&
+             t.pool == D3DPOOL_DEFAULT && copies[0].source == HostSurfaceSlot() &&
+             copies[0].dest == level0 && copies[0].filter == D3DTEXF_NONE;
+    if (level0) level0->Release();
+  }
+  Check(copyOk, "TracerType 2 copies the back buffer into a render-target texture of its size",
+        "%u textures, %u copies", static_cast<unsigned>(textures.size()),
+        static_cast<unsigned>(copies.size()));
+  device->SetVertexDeclaration(nullptr);
+  device->SetStreamSource(0, nullptr, 0, 0);
+  hostDeclaration->Release();
+  hostBuffer->Release();
+  hostDeclaration = nullptr;
+  hostBuffer = nullptr;
+
+  // A picture: one more frame, and the same scene without the game's frame for reference.
+  HostFrame();
+  UINT w = 0, h = 0;
+  const std::vector<uint32_t> drawn = ReadBack(&w, &h);
+  D3DXSaveSurfaceToFileA("standin-tracers.png", D3DXIFF_PNG, HostSurfaceSlot(), nullptr, nullptr);
+  device->BeginScene();
+  DrawScene();
+  device->EndScene();
+  const std::vector<uint32_t> reference = ReadBack(&w, &h);
+  const StepVisit* t = LastStep(PoolRecordAt({0, 0, 2}), Frame());
+  const StepVisit* p = LastStep(PoolRecordAt({0, -6, 2}), Frame());
+  if (!Check(t && p && !drawn.empty() && reference.size() == drawn.size(),
+             "both rounds flew and the frames were read back"))
+    return;
+  // A point a fifth of the way back from each trail's head (the tracer's trail is 20 long, the
+  // plain round's 10).
+  const Vec3 tracerAt{t->after.position.x - 4, t->after.position.y, t->after.position.z};
+  const Vec3 plainAt{p->after.position.x - 2, p->after.position.y, p->after.position.z};
+  int x, y, rgb[3];
+  Project(tracerAt, w, h, &x, &y);
+  const auto inside = [&] { return x > 0 && y > 0 && x + 1 < int(w) && y + 1 < int(h); };
+  if (!Check(inside(), "the tracer is in view", "at %d,%d", x, y)) return;
+  AddedLight(reference, drawn, w, x, y, rgb);
+  Check(rgb[1] > 60 && rgb[1] > rgb[0] && rgb[1] > rgb[2],
+        "the tracer glows in its weapon's colour 0xFF20C040 where its strip projects",
+        "added %d %d %d at %d,%d", rgb[0], rgb[1], rgb[2], x, y);
+  Project(plainAt, w, h, &x, &y);
+  if (!Check(inside(), "the plain round is in view", "at %d,%d", x, y)) return;
+  AddedLight(reference, drawn, w, x, y, rgb);
+  Check(rgb[0] >= 3 && std::abs(rgb[0] - rgb[1]) <= 1 && rgb[2] < rgb[0],
+        "the plain round is a faint streak in the default colour 0x08FFFF80",
+        "added %d %d %d at %d,%d", rgb[0], rgb[1], rgb[2], x, y);
+  Note("picture: standin-tracers.png (default trail colour 0x%08X)", kDefaultTrailColour);
+}
+
+// Runs Reset sequence k with a new back-buffer size, as the host does: its own back-buffer
+// reference goes first, the present parameters change, and the back buffer is taken again.
+uint32_t HostReset(int k, UINT width, UINT height) {
+  HostSurfaceSlot()->Release();
+  HostSurfaceSlot() = nullptr;
+  HostParams() = Params(HostParams().hDeviceWindow, width, height);
+  const uint32_t eax = RunResetSequence(k);
+  device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &HostSurfaceSlot());
+  return eax;
+}
+
+void CheckResets(const int expectedForeign[4]) {
+  Prepare();
+  if (!CreateHostDevice()) return;
+  FireSniper(0, 22, {0, 0, 2}, {1, 0, 0});
+  HostFrame();
+  if (!Check(textures.size() == 1, "the first frame made the scene copy")) return;
+  // Without the library's release the default-pool copy blocks a reset: a reset made directly
+  // by the host fails, which is what the wrappers' release step is there for.
+  {
+    D3DPRESENT_PARAMETERS pp = HostParams();
+    HostSurfaceSlot()->Release();
+    HostSurfaceSlot() = nullptr;
+    Check(device->Reset(&pp) != D3D_OK, "a reset that bypasses the wrappers fails");
+    device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &HostSurfaceSlot());
+  }
+  for (int k = 0; k < 4; ++k) {
+    const UINT width = 480 + 40 * k, height = 270 + 30 * k;
+    uint32_t before[4];
+    std::memcpy(before, standin_foreign_calls, sizeof before);
+    const size_t fakeResets = standin::Log().resets.size();
+    textures.clear();
+    const uint32_t eax = HostReset(k, width, height);
+    int foreign = -1, calls = 0;
+    for (int i = 0; i < 4; ++i) {
+      const uint32_t n = standin_foreign_calls[i] - before[i];
+      calls += static_cast<int>(n);
+      if (n) foreign = i;
+    }
+    D3DSURFACE_DESC back{};
+    if (HostSurfaceSlot()) HostSurfaceSlot()->GetDesc(&back);
+    char name[96];
+    std::snprintf(name, sizeof name, "Reset site %c resets the real device through %s", 'A' + k,
+                  expectedForeign[k] < 0 ? "the device's Reset" : "the foreign call");
+    Check(eax == D3D_OK && back.Width == width && back.Height == height &&
+              foreign == expectedForeign[k] && calls == (expectedForeign[k] < 0 ? 0 : 1) &&
+              standin::Log().resets.size() == fakeResets,
+          name, "EAX 0x%08X, back buffer %ux%u, foreign %d (%d calls)", eax, back.Width,
+          back.Height, foreign, calls);
+    HostFrame();
+    const bool sized = textures.size() == 1 && textures[0].width == width &&
+                       textures[0].height == height && Count("DrawPrimitiveUP") == 2;
+    std::snprintf(name, sizeof name, "after reset %c the next frame's copy has the new size",
+                  'A' + k);
+    Check(sized, name, "%u textures", static_cast<unsigned>(textures.size()));
+  }
+}
+
+void RunReset(const ScenarioConfig&, const Library&) {
+  const int expected[4] = {-1, -1, -1, -1};
+  CheckResets(expected);
+}
+
+void RunResetForeign(const ScenarioConfig&, const Library&) {
+  // Site B's foreign call is the one chained for B, C and D alike; it resets the device itself,
+  // which succeeds only because the release came first, and its EAX reaches the host.
+  const int expected[4] = {0, 1, 1, 1};
+  CheckResets(expected);
+}
+
+const Scenario kScenarios[] = {
+    {"d3d-draw", "a real device: recorded calls, state kept, scene copy, a picture",
+     ConfigureDirect3D, RunDraw},
+    {"d3d-reset", "a real device reset through each Reset site, then drawn at the new size",
+     ConfigureDirect3D, RunReset},
+    {"d3d-reset-foreign", "foreign calls at Reset sites A and B reset the real device",
+     ConfigureForeign, RunResetForeign},
+};
+
+}  // namespace
+
+ScenarioList Direct3DScenarios() { return {kScenarios, sizeof kScenarios / sizeof kScenarios[0]}; }
+
+}  // namespace standin
