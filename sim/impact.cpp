@@ -181,7 +181,10 @@ void ResolveImpact(ProjectileRecord* record, const float* hitPoint, const float*
     SpecialImpact(record, hitPoint, hitNormal);
     return;
   }
+  // The restore is armed from here on, so the damage it puts back must be this record's own
+  // even when the projectile stops before its damage is scaled.
   damageRestorePending = 1;
+  savedDamage = static_cast<uint16_t>(record->damage);
 
   const int32_t cls = SurfaceClassOf(surfaceId, hitKind);
   const SurfaceBallistics& surface = surfaceTable[cls];
@@ -199,7 +202,6 @@ void ResolveImpact(ProjectileRecord* record, const float* hitPoint, const float*
   const float D = 2.0f * vec3::Dot(record->velocity, hitNormal);
   float travelled = vec3::Distance(record->position, hitPoint);
 
-  savedDamage = static_cast<uint16_t>(record->damage);
   const long double energy = static_cast<long double>(speed) * speed * weapon.speedFactor *
                              weapon.speedFactor * savedDamage;
   record->damage = DamageBits(energy);

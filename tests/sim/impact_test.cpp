@@ -178,12 +178,14 @@ TEST_F(Impact, SpeedEqualToTheFloorGoesOn) {
 TEST_F(Impact, SpeedJustBelowTheFloorStops) {
   settings.minSpeedScaled = std::nextafter(4.0f, 5.0f);
   repeatRequested = 1;
+  savedDamage = 7;  // left by an earlier impact of another record
   Hit(1, 0, 0, -1, 0, 0);
   EXPECT_EQ(record.active, 0);
   EXPECT_EQ(skipHostHit, 1);
   EXPECT_EQ(repeatRequested, 0);
   EXPECT_EQ(damageRestorePending, 1);
   EXPECT_EQ(record.damage, 100);  // not scaled
+  EXPECT_EQ(savedDamage, 100);    // the restore that follows puts back this record's damage
   EXPECT_EQ(fake.timeStep, 0.5f);
   EXPECT_EQ(fake.Count(HostCallKind::LineTest), 0);
 }

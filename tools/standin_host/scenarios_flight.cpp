@@ -385,8 +385,7 @@ void RunSkip(const ScenarioConfig&, const Library&) {
   if (!Check(hs && h34 && h38 && hs->frame == h34->frame, "the three projectiles hit the wall"))
     return;
   Check(!hs->handled, "a stopped projectile's hit handling is skipped");
-  Note("the stopped projectile's damage after the step end: %d (40 before the hit)",
-       hs->damageAfter);
+  Check(hs->damageAfter == 40, "the stopped projectile keeps its own damage after the step end");
   const StepVisit* after = nullptr;
   for (const StepVisit& v : Log().steps)
     if (v.record == slow && v.frame == hs->frame) after = &v;
