@@ -78,7 +78,7 @@ StartupResult RunStartup(const StartupPlatform& platform, StartupLog& log) {
            result.settingsFileFound ? "" : " (not found: every setting at its default)");
   ReadSettings(platform.profile, settingsPath, settings);
   log.Line("MaxPellix %d, MaxWeapon %d", static_cast<int>(settings.MaxPellix),
-           static_cast<int>(settings.weaponCount - 1));
+           static_cast<int>(static_cast<uint32_t>(settings.weaponCount) - 1u));
   if (settings.MaxPellix < 1) return Stop(result, StartupOutcome::PoolSizeInvalid, log);
   if (settings.weaponCount < 1) return Stop(result, StartupOutcome::WeaponCountInvalid, log);
 
