@@ -1,5 +1,7 @@
 #include "visuals/trail_update.h"
 
+#include <cmath>
+
 #include "host/host_api.h"
 #include "sim/pool.h"
 #include "startup/settings.h"
@@ -61,6 +63,8 @@ void UpdateTrails() {
         const float refract = tracer ? refractTracer : refractAmmo;
         x.trailLength = full - x.trailLength;
         x.refractLength = full * refract - x.refractLength;
+        // An INI refraction factor beyond the float range ("1e999") leaves no length to shrink.
+        if (!std::isfinite(x.refractLength)) x.refractLength = 0.0f;
         t.activity = kTrailShrinking;
       }
       t.activity = static_cast<uint8_t>(t.activity | p.active);
@@ -76,6 +80,11 @@ void UpdateTrails() {
     for (int k = 0; k < 3; ++k) {
       t.start[k] = p.position[k] - p.velocity[k] * back;
       t.end[k] = p.position[k];
+    }
+    // A muzzle speed near the float limit in the weapon file can put the tail beyond the float
+    // range; such a trail shrinks to its head rather than carry an infinity to the drawing.
+    if (!std::isfinite(t.start[0]) || !std::isfinite(t.start[1]) || !std::isfinite(t.start[2])) {
+      for (int k = 0; k < 3; ++k) t.start[k] = t.end[k];
     }
     if (p.active != 0) {
       t.creationTime = clock;

@@ -29,7 +29,7 @@ constexpr int32_t kMaxSolidLoop = 300;  // keeps a case fast; the bound itself i
 
 // Fake host memory: a shooter entity and a weapon-info record at fixed 32-bit addresses.
 constexpr uint32_t kShooterAddress = 0x10000;
-constexpr uint32_t kShooterSize = 0x2000;
+constexpr uint32_t kShooterSize = 0x2400;  // past the last ammunition slot
 constexpr uint32_t kWeaponInfoAddress = 0x20000;
 constexpr uint32_t kWeaponInfoSize = 64;
 

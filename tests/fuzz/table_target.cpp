@@ -78,9 +78,10 @@ const char* ReadLines(const uint8_t* data, size_t size, int32_t count) {
   SurfaceBallistics surfaces[SurfaceClassCount] = {};
   size_t start = 0;
   while (start < size) {
+    // As fgets leaves them: at most TableLineSize - 1 chars, the line end kept on the line.
     size_t end = start;
-    while (end < size && data[end] != '\n') ++end;
-    if (end < size) ++end;  // the line end stays on the line, as fgets leaves it
+    while (end < size && data[end] != '\n' && end - start < TableLineSize - 1) ++end;
+    if (end < size && data[end] == '\n' && end - start < TableLineSize - 1) ++end;
     const size_t length = end - start;
     const std::unique_ptr<char[]> line(new char[length + 1]);
     std::memcpy(line.get(), data + start, length);
