@@ -11,6 +11,7 @@
 #include "tools/lab/lab_session.h"
 #include "tools/lab/lint.h"
 #include "tools/lab/range.h"
+#include "tools/lab/report.h"
 #include "tools/lab/scenario.h"
 #include "tools/lab/show_json.h"
 #include "tools/lab/simulate.h"
@@ -199,6 +200,35 @@ int main(int argc, char** argv) {
     } else {
       lab::PrintSimulationText(std::cout, result);
     }
+  });
+
+  Common reportOpts;
+  reportOpts.hostDamage = 100;  // fine steps in the damage chart
+  std::string reportDir, reportOut;
+  lab::ReportOptions report;
+  auto* reportCmd = app.add_subcommand("report", "one HTML page of SVG charts about the data");
+  reportCmd->add_option("DIR", reportDir, "data folder")->required();
+  reportCmd->add_option("--out,-o", reportOut, "folder for report.html")->required();
+  reportCmd->add_option("--height", report.height, "muzzle height of the range runs (default 1.5)");
+  AddSettings(reportCmd, reportOpts);
+  reportCmd->callback([&] {
+    std::map<std::string, std::string> overrides;
+    std::string error, written;
+    if (!Overrides(reportOpts, overrides, error)) {
+      std::cerr << "pellix-lab: " << error << "\n";
+      status = 2;
+      return;
+    }
+    report.overrides = overrides;
+    report.hostWeapon.range = reportOpts.hostRange;
+    report.hostWeapon.damage = static_cast<int16_t>(reportOpts.hostDamage);
+    if (!lab::WriteReport(std::filesystem::absolute(reportDir).string(), reportOut, report, written,
+                          error)) {
+      std::cerr << "pellix-lab: " << error << "\n";
+      status = 2;
+      return;
+    }
+    std::cout << written << "\n";
   });
 
   try {
