@@ -206,10 +206,13 @@ bool CreateHostDevice() {
   return true;
 }
 
+// Where the host's camera stands and looks.
+D3DXVECTOR3 cameraEye(62, 28, 4), cameraAt(62, 0, 2);
+
 void Camera(D3DXMATRIX* view, D3DXMATRIX* projection) {
   D3DSURFACE_DESC d;
   HostSurfaceSlot()->GetDesc(&d);
-  const D3DXVECTOR3 eye(62, 28, 4), at(62, 0, 2), up(0, 0, 1);
+  const D3DXVECTOR3 eye = cameraEye, at = cameraAt, up(0, 0, 1);
   D3DXMatrixLookAtLH(view, &eye, &at, &up);
   D3DXMatrixPerspectiveFovLH(projection, D3DX_PI / 2.5f, float(d.Width) / d.Height, 0.5f, 500);
 }
@@ -513,6 +516,73 @@ void RunDraw(const ScenarioConfig&, const Library&) {
   Note("picture: standin-tracers.png (default trail colour 0x%08X)", kDefaultTrailColour);
 }
 
+void ConfigureVolley(ScenarioConfig& c) {
+  c.ini = MakeIni("Gravity=0\r\nAirResist=0\r\n", "TracerType=2\r\nAfterEffect=2\r\n", 16);
+  c.weapons = WeaponFile();
+  c.surfaces = SurfaceFile();
+}
+
+// A volley sweeping upward, four rounds a frame; every third round is a tracer
+// (weapon 22), the others plain (weapon 23). The frame is saved as standin-volley.png.
+void RunVolley(const ScenarioConfig&, const Library&) {
+  Prepare();
+  if (!CreateHostDevice()) return;
+  cameraEye = D3DXVECTOR3(8, 12, 5);
+  cameraAt = D3DXVECTOR3(40, -4, 4);
+  struct Round {
+    Vec3 from, direction;
+    bool tracer;
+  };
+  std::vector<Round> rounds;
+  for (int i = 0; i < 12; ++i) {
+    // A gun sweeping upward: each round a little higher and turned a little farther away.
+    const float side = -0.03f * i;
+    const float n = std::sqrt(1 + side * side);
+    rounds.push_back({{0.25f * i, 0, 1.0f + 0.6f * i}, {1 / n, side / n, 0}, i % 3 == 0});
+  }
+  for (size_t i = 0; i < rounds.size(); ++i) {
+    FireSniper(0, rounds[i].tracer ? 22 : 23, rounds[i].from, rounds[i].direction);
+    if (i % 4 == 3) HostFrame();
+  }
+  UINT w = 0, h = 0;
+  const std::vector<uint32_t> drawn = ReadBack(&w, &h);
+  D3DXSaveSurfaceToFileA("standin-volley.png", D3DXIFF_PNG, HostSurfaceSlot(), nullptr, nullptr);
+  device->BeginScene();
+  DrawScene();
+  device->EndScene();
+  const std::vector<uint32_t> reference = ReadBack(&w, &h);
+  if (!Check(!drawn.empty() && reference.size() == drawn.size(), "frames read back")) return;
+  int tracersOk = 0, plainOk = 0, tracers = 0, plains = 0;
+  for (const Round& r : rounds) {
+    const StepVisit* v = LastStep(PoolRecordAt(r.from), Frame());
+    if (!v) continue;
+    // A fifth of the way back from the trail's head (tracer trails 20 long, plain ones 10).
+    const float back = r.tracer ? 4.0f : 2.0f;
+    const Vec3 at{v->after.position.x - back * r.direction.x,
+                  v->after.position.y - back * r.direction.y,
+                  v->after.position.z - back * r.direction.z};
+    int x, y, rgb[3];
+    Project(at, w, h, &x, &y);
+    if (x <= 0 || y <= 0 || x + 1 >= int(w) || y + 1 >= int(h)) continue;
+    AddedLight(reference, drawn, w, x, y, rgb);
+    if (r.tracer) {
+      ++tracers;
+      tracersOk += rgb[1] > 60 && rgb[1] > rgb[0] && rgb[1] > rgb[2];
+    } else {
+      ++plains;
+      plainOk += rgb[0] >= 2 && std::abs(rgb[0] - rgb[1]) <= 1 && rgb[2] < rgb[0];
+    }
+    Note("%s round at %d,%d: added %d %d %d", r.tracer ? "tracer" : "plain", x, y, rgb[0], rgb[1],
+         rgb[2]);
+  }
+  Check(tracers == 4 && tracersOk == tracers,
+        "every tracer of the volley shows in its weapon's colour where it projects", "%d of %d",
+        tracersOk, tracers);
+  Check(plains == 8 && plainOk == plains,
+        "every plain round of the volley is a faint streak in the default colour", "%d of %d",
+        plainOk, plains);
+}
+
 // Runs Reset sequence k with a new back-buffer size, as the host does: its own back-buffer
 // reference goes first, the present parameters change, and the back buffer is taken again.
 uint32_t HostReset(int k, UINT width, UINT height) {
@@ -586,6 +656,8 @@ void RunResetForeign(const ScenarioConfig&, const Library&) {
 const Scenario kScenarios[] = {
     {"d3d-draw", "a real device: recorded calls, state kept, scene copy, a picture",
      ConfigureDirect3D, RunDraw},
+    {"d3d-volley", "a volley of tracers and plain rounds, saved as standin-volley.png",
+     ConfigureVolley, RunVolley},
     {"d3d-reset", "a real device reset through each Reset site, then drawn at the new size",
      ConfigureDirect3D, RunReset},
     {"d3d-reset-foreign", "foreign calls at Reset sites A and B reset the real device",
