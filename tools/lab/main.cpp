@@ -43,10 +43,10 @@ void AddSettings(CLI::App* cmd, Common& c) {
   cmd->add_option("--set", c.set,
                   "override a setting, SECTION/Key=value (e.g. PHYSICS/Gravity=1); repeatable");
   cmd->add_flag("--physics", c.physics, "turn Gravity, AirResist, Ricochet and Pierce on");
-  cmd->add_option("--host-range", c.hostRange,
-                  "the host's range of every weapon type, world units (default 100)");
-  cmd->add_option("--host-damage", c.hostDamage,
-                  "the host's damage of every weapon type (default 25)");
+  cmd->add_option("--host-range", c.hostRange, "the host's range of every weapon type, world units")
+      ->capture_default_str();
+  cmd->add_option("--host-damage", c.hostDamage, "the host's damage of every weapon type")
+      ->capture_default_str();
 }
 
 bool Overrides(const Common& c, std::map<std::string, std::string>& out, std::string& error) {
