@@ -95,6 +95,10 @@ const IniCase kCases[] = {
     {"blank lines and spaces", "\n   \n[S]\n\n  \nA=3\n\n", "S", "A", "3", 3},
     {"NUL ends the value", "[S]\nA=1\0002\nB=3\n"sv, "S", "A", "1", 1},
     {"line after a NUL is read", "[S]\nA=1\0002\nB=3\n"sv, "S", "B", "3", 3},
+    {"last closing bracket ends the name", "[a]b]\nK=1\n", "a]b", "K", "1", 1},
+    {"only spaces after the equals sign", "[S]\nK=   \n", "S", "K", "", 777},
+    {"Ctrl-Z counts as white space", "[S]\nK=5\x1a\n", "S", "K", "5", 5},
+    {"section line with a key after it", "[S] K=1\nK=2\n", "S", "K", "2", 2},
     {"missing file", "", "S", "A", "DEF", 777, true},
 };
 
