@@ -3,6 +3,10 @@
 #include <cstdlib>
 #include <new>
 
+#if defined(PELLIX_WRAP_MALLOC)
+extern "C" void* __real_malloc(std::size_t size);
+#endif
+
 namespace pellix::alloc {
 namespace {
 bool counting = false;
@@ -12,9 +16,18 @@ void Note() {
   if (counting) ++allocations;
 }
 
+// The C allocator without counting it a second time.
+void* RawMalloc(std::size_t size) {
+#if defined(PELLIX_WRAP_MALLOC)
+  return __real_malloc(size == 0 ? 1 : size);
+#else
+  return std::malloc(size == 0 ? 1 : size);
+#endif
+}
+
 void* Allocate(std::size_t size) {
   Note();
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  if (void* p = RawMalloc(size)) return p;
   throw std::bad_alloc();
 }
 }  // namespace
@@ -37,11 +50,11 @@ void* operator new(std::size_t size) { return pellix::alloc::Allocate(size); }
 void* operator new[](std::size_t size) { return pellix::alloc::Allocate(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   pellix::alloc::Note();
-  return std::malloc(size == 0 ? 1 : size);
+  return pellix::alloc::RawMalloc(size);
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   pellix::alloc::Note();
-  return std::malloc(size == 0 ? 1 : size);
+  return pellix::alloc::RawMalloc(size);
 }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
@@ -52,7 +65,6 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 // The C allocators, reached through the linker's --wrap: every call in the linked objects
 // (the plug-in's code included) comes here first.
 extern "C" {
-void* __real_malloc(std::size_t size);
 void* __real_calloc(std::size_t count, std::size_t size);
 void* __real_realloc(void* p, std::size_t size);
 void* __wrap_malloc(std::size_t size) {
