@@ -1,6 +1,7 @@
 #include "tools/lab/lint.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -251,9 +252,21 @@ void LintIniValue(Collector& c, int n, const IniKey& key, std::string value) {
     c.Fault(n, name + " is empty: it reads as 0, not as the default");
     return;
   }
+  // The runtime's reading takes decimal digits only: no "inf", "nan" or hexadecimal.
+  std::string digits = value;
+  if (!digits.empty() && (digits[0] == '+' || digits[0] == '-')) digits.erase(0, 1);
+  const std::string lower = Lower(digits);
+  if (lower.rfind("inf", 0) == 0 || lower.rfind("nan", 0) == 0 || lower.rfind("0x", 0) == 0) {
+    c.Fault(n, name + " = '" + value + "' is not a decimal number: it reads as 0");
+    return;
+  }
   const char* s = value.c_str();
   char* end = nullptr;
   const double v = std::strtod(s, &end);
+  if (end != s && std::fabs(v) > 3.4028234663852886e38) {
+    c.Fault(n, name + " = '" + value + "' is beyond the float range: the default is used");
+    return;
+  }
   if (end == s) {
     c.Fault(n, name + " = '" + value + "' is not a number: it reads as 0");
   } else if (*end != '\0') {
