@@ -45,5 +45,36 @@ for preset in native sanitize win32; do
   count "$log/$preset-ctest.log"
 done
 
+# The benchmarks must build (release preset); building them counts as one test.
+echo "== release (benchmarks)"
+if cmake --preset release >"$log/release-configure.log" 2>&1 &&
+   cmake --build --preset release -j "$jobs" --target pellix_bench >"$log/release-build.log" 2>&1; then
+  passed=$((passed + 1))
+else
+  echo "build of the benchmarks failed:"
+  tail -n 40 "$log/release-configure.log" "$log/release-build.log"
+  failed=$((failed + 1))
+  status=1
+fi
+
+# The fuzz targets, each briefly under sanitizers (PELLIX_FUZZ_SECONDS=0 skips them); each
+# target counts as one test.
+if [ "${PELLIX_FUZZ_SECONDS:-30}" != 0 ]; then
+  echo "== fuzz"
+  PELLIX_FUZZ_SECONDS=${PELLIX_FUZZ_SECONDS:-30} scripts/run-fuzzers.sh 2>&1 | tee "$log/fuzz.log" |
+    grep -E 'runs|FAILED|failed:' || true
+  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$log/fuzz.log" | tail -n 1)
+  if [ -n "$line" ]; then
+    fuzz_passed=${line%% passed*}
+    fuzz_failed=$(sed -E 's/.*passed, ([0-9]+) failed/\1/' <<<"$line")
+  else
+    fuzz_passed=0
+    fuzz_failed=1
+  fi
+  passed=$((passed + fuzz_passed))
+  failed=$((failed + fuzz_failed))
+  [ "$fuzz_failed" -eq 0 ] || status=1
+fi
+
 echo "$passed passed, $failed failed"
 exit $status
