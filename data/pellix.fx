@@ -54,6 +54,19 @@ struct DisplayVertex {
   float4 shape : TEXCOORD0;  // u, v, core fraction, tail bias
 };
 
+// What the pixel shaders read: the vertex outputs without the position (not an input of
+// ps_2_0).
+struct RefractionPixel {
+  float4 screen : TEXCOORD0;
+  float4 anchor : TEXCOORD1;
+  float3 shape : TEXCOORD2;
+};
+
+struct DisplayPixel {
+  float4 colour : COLOR0;
+  float4 shape : TEXCOORD0;
+};
+
 // Clip space to the scene copy's texture space, before the divide by w.
 float4 SceneCoordinate(float4 clip) {
   return float4((clip.x + clip.w) * 0.5, (clip.w - clip.y) * 0.5, 0, clip.w);
@@ -68,7 +81,7 @@ RefractionVertex RefractionVS(TracerVertex input) {
   return output;
 }
 
-float4 RefractionPS(RefractionVertex input) : COLOR0 {
+float4 RefractionPS(RefractionPixel input) : COLOR0 {
   float2 here = input.screen.xy / input.screen.w;
   float2 centre = input.anchor.xy / input.anchor.w;
   float lens = saturate(1 - length(input.shape.xy));
@@ -85,7 +98,7 @@ DisplayVertex DisplayVS(TracerVertex input) {
   return output;
 }
 
-float4 DisplayPS(DisplayVertex input) : COLOR0 {
+float4 DisplayPS(DisplayPixel input) : COLOR0 {
   float edge = 1 - length(input.shape.xy);
   float across = saturate(edge / max(1 - input.shape.z, 1.0 / 64));
   float along = saturate(1 + input.shape.w);
