@@ -199,6 +199,19 @@ TEST_F(DrawTracersTest, PassCountFromBegin) {
   }
 }
 
+TEST_F(DrawTracersTest, RefractionPassKeepsTheThirdCoordinateOfTheLastDisplayStrip) {
+  settings.TracerBloom = 0.0f;
+  Trail(0, {-1, 0, 10}, {1, 0, 10}, 0.2f, true, 1);
+  DrawTracers();
+  DrawTracers();
+  ASSERT_EQ(api.drawPasses, (std::vector<uint32_t>{0, 1, 0, 1}));
+  for (int i = 0; i < TracerStripVertices; ++i) {
+    EXPECT_EQ(api.draws[0][i].tex[2], 1.0f) << "before any display pass";
+    EXPECT_EQ(api.draws[1][i].tex[2], 0.5f) << "a tracer without bloom";
+    EXPECT_EQ(api.draws[2][i].tex[2], 0.5f) << "left over from the last display strip";
+  }
+}
+
 TEST_F(DrawTracersTest, OnlyActiveTrailsOfThePoolAreDrawnInSlotOrder) {
   settings.TracerType = 1;
   Trail(1, {0, 0, 10}, {1, 0, 10}, 0.01f);
