@@ -99,6 +99,16 @@ const IniCase kCases[] = {
     {"only spaces after the equals sign", "[S]\nK=   \n", "S", "K", "", 777},
     {"Ctrl-Z counts as white space", "[S]\nK=5\x1a\n", "S", "K", "5", 5},
     {"section line with a key after it", "[S] K=1\nK=2\n", "S", "K", "2", 2},
+    {"no-break space is not white space",
+     "[S]\nK=\xa0"
+     "5\xa0\n",
+     "S", "K",
+     "\xa0"
+     "5\xa0",
+     0},
+    {"indented by a no-break space", "[S]\n\xa0K=6\n", "S", "K", "DEF", 777},
+    {"key name with inner space", "[S]\nMy Key = 7\n", "S", "My Key", "7", 7},
+    {"empty key with an empty value", "[S]\n  =  \n=5\n", "S", "", "", 777},
     {"missing file", "", "S", "A", "DEF", 777, true},
 };
 
