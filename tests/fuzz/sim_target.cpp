@@ -17,6 +17,7 @@
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_targets.h"
 #include "tests/fuzz/pool_invariants.h"
+#include "visuals/strip_geometry.h"
 #include "visuals/trail_update.h"
 
 namespace pellix::fuzz {
@@ -102,6 +103,10 @@ void ReadSettings(FuzzInput& in) {
   settings.AfterEffect = in.Bool();
   settings.AmRefractLen = in.Float(4.0f);
   settings.TrRefractLen = in.Float(4.0f);
+  settings.TracerBloom = 0.001f;
+  settings.RefractSize = 0.1f;
+  settings.AmTailBias = -1.0f;
+  settings.TrTailBias = -1.0f;
 }
 
 // Rows as the data files can give them: any finite numbers.
@@ -281,6 +286,25 @@ void Step(FuzzInput& in, int32_t slot) {
   if (Finite3(next) && in.Bool()) std::memcpy(p.position, next, sizeof next);
 }
 
+// The strips of every slot for every pass, seen through a fixed perspective camera. Reads no
+// input, so that the meaning of older corpus inputs stays as it was. Vertices are not records:
+// crashes and undefined behaviour are what is looked for here.
+void BuildStrips() {
+  Matrix4 view{}, projection{};
+  for (int i = 0; i < 4; ++i) view.m[i][i] = projection.m[i][i] = 1.0f;
+  view.m[3][2] = 20.0f;
+  projection.m[2][3] = 1.0f;
+  projection.m[3][2] = -0.1f;
+  projection.m[3][3] = 0.0f;
+  StripFrame frame{};
+  PrepareStripFrame(&frame, view, projection);
+  for (int32_t slot = 0; slot < settings.MaxPellix; ++slot) {
+    for (uint32_t pass = 0; pass < 3; ++pass) {
+      BuildTracerStrip(tracerStrip, frame, trails[slot], projectiles[slot], extras[slot], pass);
+    }
+  }
+}
+
 }  // namespace
 
 const char* FuzzSimSequence(const uint8_t* data, size_t size) {
@@ -304,6 +328,7 @@ const char* FuzzSimSequence(const uint8_t* data, size_t size) {
         break;
       case 5:
         UpdateTrails();
+        BuildStrips();
         break;
       default: {
         fake.clockMs += in.Take<uint16_t>();
