@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "host/host_addresses.h"
 #include "host/host_api.h"
@@ -177,9 +178,11 @@ bool LabSession::Load(const std::string& dir, std::string& error,
   ReleaseStartupData();
   ResetSimulationState();
   dataDir = dir;
-  std::string executable = dir;
-  if (executable.empty()) executable = ".";
-  executable += "\\pellix-lab.exe";
+  // Start-up takes the folder from an executable's path; the name itself is never opened.
+  std::string executable;
+  executable.reserve(dir.size() + 20);
+  executable.append(dir.empty() ? std::string_view(".") : std::string_view(dir));
+  executable.append("\\pellix-lab.exe");
 
   systemProfile = SystemProfile();
   overrides = &iniOverrides;

@@ -83,6 +83,8 @@ bool Load(lab::LabSession& session, const std::string& dir, const Common& c) {
 int main(int argc, char** argv) {
   CLI::App app{"pellix-lab: the plug-in's own ballistics code on a built-in scene"};
   app.require_subcommand(1);
+  // "/path/to/data" is a folder, not a Windows-style "/option" (CLI11's default on Windows).
+  app.allow_windows_style_options(false);
   int status = 0;
 
   std::string showDir;
