@@ -70,6 +70,39 @@ TEST_F(LabRange, AShotFromLowHeightEndsOnTheGround) {
   EXPECT_EQ(r.end.rfind("hit the ground at 120 ms", 0), 0u) << r.end;
 }
 
+TEST(LabRangeData, ARowWithoutMuzzleSpeedNeverFlies) {
+  // The same folder, with a later line giving row 1 a muzzle speed of 0.
+  LabSession session;
+  std::string error;
+  ASSERT_TRUE(session.Load(std::string(PELLIX_LAB_FIXTURES) + "/physics", error, {},
+                           {"1 0 0 0 1.0 0 2 8 16 0.03 0.06 90 220 0xFF40FF40"}))
+      << error;
+  RangeOptions o;
+  o.weapon = 1;
+  const RangeResult r = RunRange(session, o);
+  EXPECT_TRUE(r.points.empty());
+  EXPECT_EQ(r.end, "never flew: the weapon's row gives no usable muzzle speed");
+  // Row 0 is untouched by that line and still flies.
+  o.weapon = 0;
+  EXPECT_FALSE(RunRange(session, o).points.empty());
+}
+
+TEST(LabRangeData, SettingOverridesGoThroughTheSettingsReader) {
+  LabSession session;
+  std::string error;
+  // RangeMult 2 doubles the life: 500 ms for the 100-unit host range at 400 per second.
+  ASSERT_TRUE(session.Load(std::string(PELLIX_LAB_FIXTURES) + "/physics", error,
+                           {{"PHYSICS/RangeMult", "2"}, {"PHYSICS/Gravity", "0"}}))
+      << error;
+  EXPECT_FLOAT_EQ(settings.rangeScale, 80.0f);
+  RangeOptions o;
+  o.height = 10.0f;
+  o.frameMs = 40.0f;
+  const RangeResult r = RunRange(session, o);
+  EXPECT_EQ(r.end, "life ran out at 520 ms (expiry 500 ms), 192.00 units out");
+  EXPECT_FLOAT_EQ(r.points.back().drop, 0.0f);  // gravity off
+}
+
 TEST_F(LabRange, TableFormatsKeepEveryRow) {
   RangeOptions o;
   o.height = 10.0f;
