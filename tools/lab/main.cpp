@@ -65,7 +65,18 @@ bool Overrides(const Common& c, std::map<std::string, std::string>& out, std::st
   return true;
 }
 
+// Results on faulty data are what the game would do, but rarely what was meant: say so.
+void WarnOnLintFaults(const std::string& dir) {
+  int faults = 0;
+  for (const auto& f : lab::LintFolder(dir)) faults += f.fault ? 1 : 0;
+  if (faults > 0) {
+    std::cerr << "pellix-lab: note: " << faults << " line(s) of the data in " << dir
+              << " are ignored or misread; see pellix-lab lint " << dir << "\n";
+  }
+}
+
 bool Load(lab::LabSession& session, const std::string& dir, const Common& c) {
+  WarnOnLintFaults(dir);
   std::map<std::string, std::string> overrides;
   std::string error;
   if (!Overrides(c, overrides, error) ||
@@ -189,8 +200,9 @@ int main(int argc, char** argv) {
     lab::Scenario scenario;
     lab::SimulationResult result;
     std::string error;
-    if (!lab::LoadScenario(scenarioPath, scenario, error) ||
-        !lab::RunScenario(scenario, result, error)) {
+    const bool parsed = lab::LoadScenario(scenarioPath, scenario, error);
+    if (parsed) WarnOnLintFaults(scenario.dataDir);
+    if (!parsed || !lab::RunScenario(scenario, result, error)) {
       std::cerr << "pellix-lab: " << error << "\n";
       status = 2;
       return;
@@ -224,6 +236,7 @@ int main(int argc, char** argv) {
     report.overrides = overrides;
     report.hostWeapon.range = reportOpts.hostRange;
     report.hostWeapon.damage = static_cast<int16_t>(reportOpts.hostDamage);
+    WarnOnLintFaults(reportDir);
     if (!lab::WriteReport(std::filesystem::absolute(reportDir).string(), reportOut, report, written,
                           error)) {
       std::cerr << "pellix-lab: " << error << "\n";
