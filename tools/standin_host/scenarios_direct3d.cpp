@@ -516,6 +516,47 @@ void RunDraw(const ScenarioConfig&, const Library&) {
   Note("picture: standin-tracers.png (default trail colour 0x%08X)", kDefaultTrailColour);
 }
 
+// Runs Reset sequence k with a new back-buffer size, as the host does: its own back-buffer
+// reference goes first, the present parameters change, and the back buffer is taken again.
+uint32_t HostReset(int k, UINT width, UINT height) {
+  HostSurfaceSlot()->Release();
+  HostSurfaceSlot() = nullptr;
+  HostParams() = Params(HostParams().hDeviceWindow, width, height);
+  const uint32_t eax = RunResetSequence(k);
+  device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &HostSurfaceSlot());
+  return eax;
+}
+
+void ConfigureDisplayOnly(ScenarioConfig& c) {
+  c.ini = MakeIni("Gravity=0\r\nAirResist=0\r\n", "TracerType=1\r\n", kSlots);
+  c.weapons = WeaponFile();
+  c.surfaces = SurfaceFile();
+}
+
+// TracerType 1: no scene copy, the refraction pass skipped, the display pass additive.
+void RunDisplayOnly(const ScenarioConfig&, const Library&) {
+  Prepare();
+  if (!CreateHostDevice()) return;
+  FireSniper(0, 22, {0, 0, 2}, {1, 0, 0});
+  FireSniper(0, 23, {0, -6, 2}, {1, 0, 0});
+  stateKept = true;
+  HostFrame();
+  HostFrame();
+  Check(stateKept, "the device state after each frame's drawing is the state before it");
+  Check(textures.empty() && Count("StretchRect") == 0, "no scene copy is made or copied");
+  std::vector<std::string> expected = {"SetFVF 0x20152",         "SetRenderState 19 2",
+                                       "SetRenderState 20 2",    "DrawPrimitiveUP 5 6 44",
+                                       "DrawPrimitiveUP 5 6 44", "SetRenderState 19 2",
+                                       "SetRenderState 20 2"};
+  Check(InOrder(expected) && Count("DrawPrimitiveUP") == 2,
+        "additive blend, then only the display pass draws the two trails", "%d draws",
+        Count("DrawPrimitiveUP"));
+  const uint32_t eax = HostReset(1, 512, 288);
+  Check(eax == D3D_OK, "a reset through site B succeeds", "EAX 0x%08X", eax);
+  HostFrame();
+  Check(textures.empty() && Count("DrawPrimitiveUP") == 2, "after the reset the trails draw again");
+}
+
 void ConfigureVolley(ScenarioConfig& c) {
   c.ini = MakeIni("Gravity=0\r\nAirResist=0\r\n", "TracerType=2\r\nAfterEffect=2\r\n", 16);
   c.weapons = WeaponFile();
@@ -583,17 +624,6 @@ void RunVolley(const ScenarioConfig&, const Library&) {
         plainOk, plains);
 }
 
-// Runs Reset sequence k with a new back-buffer size, as the host does: its own back-buffer
-// reference goes first, the present parameters change, and the back buffer is taken again.
-uint32_t HostReset(int k, UINT width, UINT height) {
-  HostSurfaceSlot()->Release();
-  HostSurfaceSlot() = nullptr;
-  HostParams() = Params(HostParams().hDeviceWindow, width, height);
-  const uint32_t eax = RunResetSequence(k);
-  device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &HostSurfaceSlot());
-  return eax;
-}
-
 void CheckResets(const int expectedForeign[4]) {
   Prepare();
   if (!CreateHostDevice()) return;
@@ -656,6 +686,8 @@ void RunResetForeign(const ScenarioConfig&, const Library&) {
 const Scenario kScenarios[] = {
     {"d3d-draw", "a real device: recorded calls, state kept, scene copy, a picture",
      ConfigureDirect3D, RunDraw},
+    {"d3d-display-only", "TracerType 1 on a real device: no copy, display pass only",
+     ConfigureDisplayOnly, RunDisplayOnly},
     {"d3d-volley", "a volley of tracers and plain rounds, saved as standin-volley.png",
      ConfigureVolley, RunVolley},
     {"d3d-reset", "a real device reset through each Reset site, then drawn at the new size",
