@@ -283,6 +283,14 @@ TEST_F(DrawTracersTest, NegativeOrZeroTypeDrawsNothing) {
   }
 }
 
+TEST_F(DrawTracersTest, NoDeviceYetDrawsNothing) {
+  api.hasDevice = false;
+  Trail(0, {-1, 0, 10}, {1, 0, 10});
+  DrawTracers();
+  EXPECT_EQ(api.calls, (Calls{"HostDevice"}));
+  EXPECT_EQ(tracerEffect, nullptr);
+}
+
 TEST_F(DrawTracersTest, NullReferencesAreNotReleased) {
   api.deviceHasDeclaration = false;
   api.deviceHasStream = false;

@@ -17,6 +17,7 @@ class RecordingRenderApi final : public RenderApi {
  public:
   // Scripted answers.
   std::string modulePath = "C:\\Games\\Host\\host.exe";
+  bool hasDevice = true;  // the host has made its device
   bool effectLoads = true;
   bool textureCreates = true;
   bool deviceHasDeclaration = true;
@@ -79,7 +80,7 @@ class RecordingRenderApi final : public RenderApi {
 
   GpuDevice* HostDevice() override {
     Log("HostDevice");
-    return Device();
+    return hasDevice ? Device() : nullptr;
   }
   GpuSurface* HostRenderSurface() override {
     Log("HostRenderSurface");
