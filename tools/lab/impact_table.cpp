@@ -205,7 +205,7 @@ Table ImpactTable(const std::vector<ImpactCase>& cases, const ImpactOptions& o) 
   for (const ImpactCase& c : cases) {
     const bool ric = c.outcome == ImpactOutcome::Ricochet;
     const bool pen = c.outcome == ImpactOutcome::Penetration;
-    auto blank = [] { return Text("-"); };
+    auto blank = [] { return Missing(); };
     t.rows.push_back(
         {Number(c.angleDeg, 0), Number(c.speedShare, 2), Text(OutcomeName(c.outcome)),
          Integer(c.damage), ric ? Number(c.keptSpeed, 3) : blank(),

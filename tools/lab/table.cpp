@@ -20,8 +20,10 @@ Cell Text(std::string text) { return Cell{std::move(text), false, 0.0}; }
 Cell Number(double value, int decimals) { return Cell{FormatFixed(value, decimals), true, value}; }
 
 Cell Integer(int64_t value) {
-  return Cell{std::to_string(value), true, static_cast<double>(value)};
+  return Cell{std::to_string(value), true, static_cast<double>(value), true, false};
 }
+
+Cell Missing() { return Cell{"-", false, 0.0, false, true}; }
 
 Cell Hex(uint32_t value) {
   char buffer[16];
@@ -46,7 +48,11 @@ nlohmann::ordered_json TableJson(const Table& table) {
   for (const auto& row : table.rows) {
     nlohmann::ordered_json object = nlohmann::ordered_json::object();
     for (size_t c = 0; c < table.columns.size() && c < row.size(); ++c) {
-      if (row[c].numeric) {
+      if (row[c].missing) {
+        object[table.columns[c]] = nullptr;
+      } else if (row[c].integer) {
+        object[table.columns[c]] = static_cast<int64_t>(row[c].value);
+      } else if (row[c].numeric) {
         object[table.columns[c]] = row[c].value;
       } else {
         object[table.columns[c]] = row[c].text;

@@ -13,12 +13,15 @@ struct Cell {
   std::string text;
   bool numeric = false;
   double value = 0.0;
+  bool integer = false;  // JSON writes it without a fraction
+  bool missing = false;  // JSON writes null
 };
 
 Cell Text(std::string text);
 Cell Number(double value, int decimals);  // fixed decimals in text, full value in JSON
 Cell Integer(int64_t value);
 Cell Hex(uint32_t value);  // 0xAARRGGBB in text and JSON (a string)
+Cell Missing();            // "-" in text and CSV, null in JSON
 
 struct Table {
   std::string title;  // printed above the text form only

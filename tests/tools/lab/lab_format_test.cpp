@@ -19,6 +19,8 @@ Table Sample() {
   t.rows.push_back({Text("plain"), Number(1.25, 2)});
   t.rows.push_back({Text("with, comma \"quoted\""), Number(-0.0001, 3)});
   t.rows.push_back({Text("colour"), Hex(0xFF40FF40)});
+  t.rows.push_back({Text("count"), Integer(-7)});
+  t.rows.push_back({Text("none"), Missing()});
   t.notes.push_back("a note");
   return t;
 }
@@ -36,16 +38,22 @@ TEST(LabTable, TextCsvAndJsonForms) {
             "plain                       1.25\n"
             "with, comma \"quoted\"       0.000\n"
             "colour                0xFF40FF40\n"
+            "count                         -7\n"
+            "none                  -\n"
             "a note\n");
   // CSV quotes a field with a comma or a quote and doubles the quote; "-0.000" loses its sign.
   EXPECT_EQ(csv.str(),
-            "name,value\nplain,1.25\n\"with, comma \"\"quoted\"\"\",0.000\ncolour,0xFF40FF40\n");
+            "name,value\nplain,1.25\n\"with, comma \"\"quoted\"\"\",0.000\ncolour,0xFF40FF40\n"
+            "count,-7\nnone,-\n");
   // JSON keeps the full value of a number and writes the colour as text.
   const auto doc = nlohmann::json::parse(json.str());
-  ASSERT_EQ(doc.size(), 3u);
+  ASSERT_EQ(doc.size(), 5u);
   EXPECT_EQ(doc[0]["value"], 1.25);
   EXPECT_EQ(doc[1]["value"], -0.0001);
   EXPECT_EQ(doc[2]["value"], "0xFF40FF40");
+  EXPECT_TRUE(doc[3]["value"].is_number_integer());
+  EXPECT_EQ(doc[3]["value"], -7);
+  EXPECT_TRUE(doc[4]["value"].is_null());
 }
 
 TEST(LabJsonLines, EveryValueKnowsItsLine) {
