@@ -63,14 +63,19 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
     if (!p.active) {
       const RangePoint last = Sample(slot, elapsed, muzzle);
       char text[160];
-      if (session.model.damageDealt.size() > hitsBefore || last.height <= 0.001f) {
-        std::snprintf(text, sizeof text, "hit the ground at %.0f ms, %.2f units out",
-                      static_cast<double>(elapsed), static_cast<double>(last.distance));
-      } else {
+      // The model ends a record whose expiry has passed; anything else ended at the ground,
+      // the only solid here, by a plain hit or the impact response stopping it.
+      if (p.expiryTime < static_cast<float>(session.model.clockMs)) {
         std::snprintf(text, sizeof text, "life ran out at %.0f ms (expiry %.0f ms), %.2f units out",
                       static_cast<double>(elapsed),
                       static_cast<double>(p.expiryTime - static_cast<float>(firedAt)),
                       static_cast<double>(last.distance));
+      } else {
+        std::snprintf(text, sizeof text, "hit the ground at %.0f ms, %.2f units out%s",
+                      static_cast<double>(elapsed), static_cast<double>(last.distance),
+                      session.model.damageDealt.size() > hitsBefore
+                          ? ""
+                          : " (stopped there by the impact response)");
       }
       result.end = text;
       break;

@@ -67,7 +67,29 @@ TEST_F(LabRange, AShotFromLowHeightEndsOnTheGround) {
   settings.Pierce = 0;
   const RangeResult r = RunRange(session, o);
   EXPECT_EQ(r.points.size(), 3u);  // the muzzle and two frames in the air
-  EXPECT_EQ(r.end.rfind("hit the ground at 120 ms", 0), 0u) << r.end;
+  EXPECT_EQ(r.end, "hit the ground at 120 ms, 32.00 units out") << r.end;
+}
+
+TEST_F(LabRange, WithoutGroundTheLifeRunsOutBelowTheMuzzle) {
+  RangeOptions o;
+  o.height = 0.1f;
+  o.frameMs = 40.0f;
+  o.ground = false;
+  const RangeResult r = RunRange(session, o);
+  EXPECT_EQ(r.end, "life ran out at 280 ms (expiry 250 ms), 96.00 units out");
+  EXPECT_LT(r.points.back().height, 0.0f);
+}
+
+TEST_F(LabRange, TooSlowForTheFloorStopsAtTheGround) {
+  // MinSpeed 1 (25 per step) is above this weapon's 16 per step: the first ground hit stops it
+  // and the host's hit handling is skipped.
+  settings.minSpeedScaled = 25.0f;
+  RangeOptions o;
+  o.height = 0.1f;
+  o.frameMs = 40.0f;
+  const RangeResult r = RunRange(session, o);
+  EXPECT_EQ(r.end,
+            "hit the ground at 120 ms, 32.00 units out (stopped there by the impact response)");
 }
 
 TEST(LabRangeData, ARowWithoutMuzzleSpeedNeverFlies) {
