@@ -197,7 +197,13 @@ bool LabSession::Load(const std::string& dir, std::string& error,
   overrides = nullptr;
   extraWeaponLines = extraSurfaceLines = nullptr;
   startupLog.assign(log.text, log.length);
-  if (result.outcome == StartupOutcome::Started) return true;
+  if (result.outcome == StartupOutcome::Started) {
+    if (!PoolClearOfModelHost()) {
+      error = "the pool's memory lies on the loop model's host addresses; try another MaxPellix";
+      return false;
+    }
+    return true;
+  }
 
   switch (result.outcome) {
     case StartupOutcome::WeaponFileMissing:
@@ -211,6 +217,21 @@ bool LabSession::Load(const std::string& dir, std::string& error,
       break;
   }
   return false;
+}
+
+// The model tells the host's records from the pool's by their addresses. In a 32-bit process
+// the pool could, in principle, be allocated over the model's made-up host addresses.
+bool LabSession::PoolClearOfModelHost() const {
+  const auto overlaps = [](const void* first, const void* last, uintptr_t lo, uintptr_t hi) {
+    const auto a = reinterpret_cast<uintptr_t>(first), b = reinterpret_cast<uintptr_t>(last);
+    return a < hi && lo < b;
+  };
+  const uintptr_t projectilesLo = model.HostProjectileAddress(0);
+  const uintptr_t tracesLo = model.HostTraceAddress(0);
+  return !overlaps(pool.projectileArray, pool.projectileArrayEnd, projectilesLo,
+                   loop_model::LoopModel::kHostProjectileEnd) &&
+         !overlaps(pool.trailArray, pool.trailArrayEnd, tracesLo,
+                   loop_model::LoopModel::kHostTraceEnd);
 }
 
 uint32_t LabSession::AddShooter(const Shooter& shooter) {

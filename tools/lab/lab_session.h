@@ -85,6 +85,7 @@ class LabSession {
 
  private:
   friend struct LabHostRoutines;
+  bool PoolClearOfModelHost() const;
   std::vector<std::vector<uint8_t>> infoRecords_;
   std::vector<std::vector<uint8_t>> shooterMemory_;
 };
