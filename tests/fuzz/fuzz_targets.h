@@ -15,5 +15,7 @@ const char* FuzzTableFiles(const uint8_t* data, size_t size);
 // Shots, force steps, impacts and trail updates with arbitrary table rows, settings and hit
 // geometry.
 const char* FuzzSimSequence(const uint8_t* data, size_t size);
+// Whole frames of the host's loops through the loop model over a world from the input.
+const char* FuzzLoopFrames(const uint8_t* data, size_t size);
 
 }  // namespace pellix::fuzz

@@ -38,11 +38,12 @@ int Replay(std::string_view folder, Target target) {
 TEST(FuzzCorpusReplay, SettingsFiles) { EXPECT_GT(Replay("settings", FuzzSettingsFile), 5); }
 TEST(FuzzCorpusReplay, TableFiles) { EXPECT_GT(Replay("tables", FuzzTableFiles), 5); }
 TEST(FuzzCorpusReplay, SimSequences) { EXPECT_GT(Replay("sim", FuzzSimSequence), 5); }
+TEST(FuzzCorpusReplay, LoopFrames) { EXPECT_GT(Replay("loop", FuzzLoopFrames), 5); }
 
 // Empty and one-byte inputs are complete cases for every target.
 TEST(FuzzCorpusReplay, ShortInputsAreCompleteCases) {
   const uint8_t bytes[2] = {0xFF, 0x00};
-  for (Target target : {FuzzSettingsFile, FuzzTableFiles, FuzzSimSequence}) {
+  for (Target target : {FuzzSettingsFile, FuzzTableFiles, FuzzSimSequence, FuzzLoopFrames}) {
     EXPECT_EQ(target(bytes, 0), nullptr);
     EXPECT_EQ(target(bytes, 1), nullptr);
     EXPECT_EQ(target(bytes, 2), nullptr);

@@ -15,6 +15,7 @@
 #include "startup/settings.h"
 #include "startup/tables.h"
 #include "tests/fuzz/fuzz_input.h"
+#include "tests/fuzz/fuzz_setup.h"
 #include "tests/fuzz/fuzz_targets.h"
 #include "tests/fuzz/pool_invariants.h"
 #include "visuals/strip_geometry.h"
@@ -77,73 +78,14 @@ void FakeEffectCall(uint32_t) {}
 void FakeAreaImpact(const float*, float, float, int32_t, uint32_t, int32_t, float) {}
 int32_t FakeRand() { return fake.rand.Next(); }
 
-// A finite value: usually in [-range, range], sometimes any finite bit pattern.
-float Finite(FuzzInput& in, float range) {
-  const float x = in.Float(range);
-  if (std::isfinite(x)) return x;
-  return std::signbit(x) ? -FLT_MAX : FLT_MAX;
-}
-
-void ReadSettings(FuzzInput& in) {
-  settings = Settings{};
-  settings.MaxPellix = 1 + in.Byte() % kMaxSlots;
-  settings.weaponCount = 1 + in.Byte() % kMaxWeapons;
-  settings.rangeScale = in.Float(1000.0f);
-  settings.Gravity = in.Bool();
-  settings.gravityScale = in.Float(1.0f);
-  settings.AirResist = in.Bool();
-  settings.Ricochet = in.Bool();
-  settings.Pierce = in.Bool();
-  settings.MaxLoop = in.Take<int8_t>();
-  settings.minSpeedScaled = in.Float(50.0f);
-  settings.ColBias = in.Float(1.0f);
-  settings.SolidBias = in.Float(1.0f);
-  settings.SolidLoop = std::min<int32_t>(in.Take<int16_t>(), kMaxSolidLoop);
-  settings.TracerType = static_cast<int32_t>(in.Byte() % 4) - 1;
-  settings.AfterEffect = in.Bool();
-  settings.AmRefractLen = in.Float(4.0f);
-  settings.TrRefractLen = in.Float(4.0f);
-  settings.TracerBloom = 0.001f;
-  settings.RefractSize = 0.1f;
-  settings.AmTailBias = -1.0f;
-  settings.TrTailBias = -1.0f;
-}
-
-// Rows as the data files can give them: any finite numbers.
-void ReadTables(FuzzInput& in) {
-  for (int32_t i = 0; i < settings.weaponCount; ++i) {
-    WeaponBallistics& w = weapons[i];
-    w.speedFactor = Finite(in, 2.0f);
-    w.dragAlong = Finite(in, 2.0f);
-    w.dragAcross = Finite(in, 2.0f);
-    w.pierceCost = Finite(in, 5.0f);
-    w.ricochetBonus = Finite(in, 2.0f);
-    w.tracerEvery = in.Take<int8_t>();
-    w.ammoTrailLength = Finite(in, 20.0f);
-    w.tracerTrailLength = Finite(in, 20.0f);
-    w.ammoTrailWidth = Finite(in, 1.0f);
-    w.tracerTrailWidth = Finite(in, 1.0f);
-    w.ammoTrailAlpha = in.Take<int16_t>();
-    w.tracerTrailAlpha = in.Take<int16_t>();
-    w.tracerColour = in.Take<uint32_t>();
-  }
-  for (SurfaceBallistics& s : surfaces) {
-    s.ricochetThreshold = Finite(in, 2.0f);
-    s.ricochetAngleLoss = Finite(in, 2.0f);
-    s.ricochetKeep = Finite(in, 2.0f);
-    s.ricochetScatter = Finite(in, 2.0f);
-    s.pierceResistance = Finite(in, 4.0f);
-  }
-}
-
 void SetUp(FuzzInput& in) {
-  ReadSettings(in);
+  ReadFuzzSettings(in, kMaxSlots, kMaxWeapons, kMaxSolidLoop);
   std::memset(projectiles, 0, sizeof projectiles);
   std::memset(trails, 0, sizeof trails);
   std::memset(extras, 0, sizeof extras);
   std::memset(weapons, 0, sizeof weapons);
   std::memset(surfaces, 0, sizeof surfaces);
-  ReadTables(in);
+  ReadFuzzRows(in, weapons, surfaces);
   weaponTable = weapons;
   surfaceTable = surfaces;
   const int32_t slots = settings.MaxPellix;
