@@ -194,11 +194,22 @@ class SoakTest : public ::testing::TestWithParam<SoakCase> {
 TEST_P(SoakTest, InvariantsHoldAfterEveryFrame) {
   std::mt19937 random(2024);
   const long passLimit = std::max<int32_t>(settings.MaxLoop, 0) + 1;
-  long repeats = 0, skippedHits = 0, impacts = 0;
+  long repeats = 0, skippedHits = 0, impacts = 0, ricochets = 0;
   model->observer = [&](const loop_model::EntryEvent& e) {
     if (e.entry == loop_model::Entry::Impact) {
       ++impacts;
       if (e.resume == host_addr::ImpactSkipHostHit) ++skippedHits;
+      // A round that goes on without leaving a solid and now moves away from the surface
+      // bounced off it.
+      const auto* record = reinterpret_cast<const ProjectileRecord*>(e.after.edi - 4);
+      float normal[3];
+      std::memcpy(normal, reinterpret_cast<const void*>(e.after.esp + 0x34), sizeof normal);
+      const float away = record->velocity[0] * normal[0] + record->velocity[1] * normal[1] +
+                         record->velocity[2] * normal[2];
+      if (projectileLoopOnPool != 0 && e.resume != host_addr::ImpactSkipHostHit &&
+          repeatRequested == 1 && away > 0.0f) {
+        ++ricochets;
+      }
     }
   };
   std::vector<int> passesOfSlot(kSlots);
@@ -239,6 +250,7 @@ TEST_P(SoakTest, InvariantsHoldAfterEveryFrame) {
       EXPECT_GT(repeats, 0) << "no ricochet or penetration went on";
     }
     EXPECT_GT(skippedHits, 0) << "no round left a solid";
+    EXPECT_GT(ricochets, 0) << "no round bounced";
   }
 }
 
