@@ -1,5 +1,5 @@
 // Counts heap allocations made while counting is on: every global operator new of the test
-// binary, and natively also malloc, calloc and realloc (wrapped at link time).
+// binary, and every call of malloc, calloc and realloc in it (wrapped at link time).
 #pragma once
 
 namespace pellix::alloc {
