@@ -106,6 +106,11 @@ void OnResume(HostCtx* ctx, int where, int lastSite) {
   if (where == R_AFTER_HIT && lastSite == S_IMPACT && currentHit >= 0) {
     gameLog.hits[currentHit].handled = false;  // the hit handling was jumped over
   }
+  // The rest of the body, reached only when the step end did not leave for a repeat: a
+  // projectile whose step met something ends there, as the host's own bullets do. The impact
+  // response has then neither stopped it nor sent it on (a plain hit).
+  if (where == R_STEPEND && lastSite == S_STEPEND && standin_hit && current != nullptr)
+    current->active = 0;
   if (lastSite == S_STEPEND && currentHit >= 0 && current != nullptr) {
     gameLog.hits[currentHit].damageAfter = current->damage;
     gameLog.hits[currentHit].repeatExit = where != R_STEPEND;
@@ -178,6 +183,7 @@ extern "C" void host_step_test(HostCtx* ctx, int) {
   e.damageAfter = current->damage;
   e.hit = stepHit;
   e.atHit = *current;
+  e.visit = currentVisit;
   gameLog.hits.push_back(e);
   currentHit = static_cast<int>(gameLog.hits.size()) - 1;
 }

@@ -54,6 +54,7 @@ struct HitEvent {
   bool repeatExit;      // the step end left for the advance at once
   Hit hit;
   ProjRecord atHit;  // the record when the hit was found
+  int visit = -1;    // index into GameLog::steps of the pass that found it
 };
 
 struct TraceVisit {

@@ -40,6 +40,7 @@ ScenarioList BindingScenarios();
 ScenarioList FlightScenarios();
 ScenarioList TrailScenarios();
 ScenarioList Direct3DScenarios();
+ScenarioList CrosscheckScenarios();
 
 const Scenario* FindScenario(const char* name);
 void ListScenarios();

@@ -7,7 +7,7 @@ namespace standin {
 namespace {
 
 ScenarioList (*const kLists[])() = {&BindingScenarios, &FlightScenarios, &TrailScenarios,
-                                    &Direct3DScenarios};
+                                    &Direct3DScenarios, &CrosscheckScenarios};
 
 }  // namespace
 

@@ -13,6 +13,8 @@ std::vector<Solid> solids;
 HostCalls calls;
 uint8_t surfaceClasses[256];
 uint32_t effectResult = 0;
+TraceAnswer traceAnswer = nullptr;
+uint8_t (*skillAnswer)(uint32_t) = nullptr;
 
 float Dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
@@ -74,8 +76,11 @@ bool HitPlane(const Solid& s, const Vec3& a, const Vec3& b, Hit* hit) {
 
 void ClearWorld() { solids.clear(); }
 void AddSolid(const Solid& s) { solids.push_back(s); }
+void SetTraceAnswer(TraceAnswer answer) { traceAnswer = answer; }
+void SetSkillAnswer(uint8_t (*answer)(uint32_t)) { skillAnswer = answer; }
 
 bool TraceSegment(const Vec3& a, const Vec3& b, Hit* best) {
+  if (traceAnswer) return traceAnswer(a, b, best);
   bool any = false;
   for (const Solid& s : solids) {
     Hit h;
@@ -115,7 +120,10 @@ void SetupShooters(uint16_t pedestrianAmmo) {
   car[ha::ShooterKind] = 2;
 }
 
-uint8_t SkillOf(uint32_t shooter) { return shooter == kPedestrianShooter ? 2 : 4; }
+uint8_t SkillOf(uint32_t shooter) {
+  if (skillAnswer) return skillAnswer(shooter);
+  return shooter == kPedestrianShooter ? 2 : 4;
+}
 
 }  // namespace standin
 

@@ -31,6 +31,10 @@ struct Solid {
 void ClearWorld();
 void AddSolid(const Solid& s);
 bool TraceSegment(const Vec3& a, const Vec3& b, Hit* hit);
+// A scenario may answer hit tests from another model of the world than the solids above
+// (null: the solids).
+using TraceAnswer = bool (*)(const Vec3& a, const Vec3& b, Hit* hit);
+void SetTraceAnswer(TraceAnswer answer);
 
 // Recorded calls of the host routines.
 struct LineTestCall {
@@ -89,6 +93,8 @@ void SetEffectCreateResult(uint32_t effect);
 // and a vehicle (kind 2).
 void SetupShooters(uint16_t pedestrianAmmo);
 uint8_t SkillOf(uint32_t shooter);
+// A scenario may answer the skill routine itself (null: SkillOf).
+void SetSkillAnswer(uint8_t (*answer)(uint32_t shooter));
 
 // Addresses of the routines for the host's jump slots.
 uint32_t LineTestRoutine();
