@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build and the tests need and is missing.
+# `install-deps.sh lab` installs only what building the ballistics lab needs.
 set -euo pipefail
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
@@ -11,7 +12,9 @@ packages=(
   wine wine32:i386 xvfb xauth libgl1-mesa-dri:i386 libglx-mesa0:i386
 )
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "${1:-}" = lab ]; then
+  packages=(cmake ninja-build g++ nlohmann-json3-dev libcli11-dev zlib1g-dev libgtest-dev libbenchmark-dev)
+elif ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 missing=()
