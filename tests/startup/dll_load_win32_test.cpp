@@ -33,7 +33,7 @@ DWORD WINAPI DoNothing(LPVOID) { return 0; }
 
 TEST(DllLoad, StartupRunsOnAttachBesideTheExecutable) {
   const fs::path gameFolder = ExecutableFolder();
-  const fs::path libraryFolder = fs::temp_directory_path() / "pellix_h1_dll_load";
+  const fs::path libraryFolder = fs::temp_directory_path() / "pellix_test_dll_load";
   fs::remove_all(libraryFolder);
   fs::create_directories(libraryFolder);
   fs::copy_file(PELLIX_DLL_PATH, libraryFolder / "pellix.dll");

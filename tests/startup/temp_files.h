@@ -21,7 +21,7 @@ class ScratchFolders {
   }
   std::filesystem::path Make(const std::string& name) {
     const auto folder =
-        std::filesystem::temp_directory_path() / ("pellix_h1_" + name + "_" + token_);
+        std::filesystem::temp_directory_path() / ("pellix_test_" + name + "_" + token_);
     std::error_code error;
     std::filesystem::remove_all(folder, error);
     std::filesystem::create_directories(folder);
@@ -42,7 +42,7 @@ class ScratchFolders {
   std::vector<std::filesystem::path> made_;
 };
 
-// A fresh, empty folder whose name begins "pellix_h1_<name>_" under the temporary folder.
+// A fresh, empty folder whose name begins "pellix_test_<name>_" under the temporary folder.
 inline std::filesystem::path ScratchFolder(const std::string& name) {
   return ScratchFolders::Instance().Make(name);
 }
