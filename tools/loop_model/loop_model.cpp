@@ -61,11 +61,7 @@ struct ModelHostRoutines {
                          float) {
     installed->areaImpacts.push_back({{point[0], point[1], point[2]}, shooter});
   }
-  // The Windows C runtime's sequence.
-  static int32_t Rand() {
-    installed->randState_ = installed->randState_ * 214013u + 2531011u;
-    return static_cast<int32_t>((installed->randState_ >> 16) & 0x7FFF);
-  }
+  static int32_t Rand() { return installed->rand_.Next(); }
 };
 
 LoopModel::LoopModel(World& w, int hostProjectileCount, int hostTraceCount)
@@ -92,7 +88,7 @@ LoopModel::~LoopModel() {
 
 void LoopModel::Install() {
   installed = this;
-  randState_ = 1;
+  rand_.Seed(1);
   host = HostApi{};
   host.timeStep = &timeStep;
   host.clockMs = &clockMs;

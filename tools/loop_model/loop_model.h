@@ -37,6 +37,7 @@
 #include <functional>
 #include <vector>
 
+#include "host/crt_rand.h"
 #include "host/hook_registers.h"
 #include "sim/pool.h"
 #include "tools/loop_model/world.h"
@@ -138,7 +139,7 @@ class LoopModel {
 
  private:
   void Notify(Entry entry, uint32_t resume, const HookRegisters& before, uint64_t ownedMask);
-  uint32_t randState_ = 1;
+  CrtRand rand_;  // the Windows C runtime's sequence
   alignas(16) uint8_t frame_[0x80] = {};
   HookRegisters regs_{};
 
