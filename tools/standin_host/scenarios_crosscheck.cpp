@@ -321,6 +321,7 @@ void RunScene(const std::vector<uint32_t>& shooters, PoolView& view, lab::Simula
       ev.surfaceId = e.hit.surface;
       ev.kind = e.kind;
       ev.hostHitRuns = e.handled;
+      ev.repeatRequested = e.repeatExit ? 1 : 0;
       ev.damage = e.handled ? e.damageSeen : 0;
       const Vec3& v0 = e.atHit.velocity;
       ev.velocityBefore = {v0.x, v0.y, v0.z};
@@ -345,14 +346,16 @@ void RunScene(const std::vector<uint32_t>& shooters, PoolView& view, lab::Simula
   }
 }
 
-// What the stand-in does not see of the library's state: the flags that the impact decision
-// left and the outcome named from them (the records that follow from them are compared).
+// What the stand-in does not see of the library's state: two of the flags that the impact
+// decision left, and the outcome the lab names from them (the records that follow from them
+// are compared). A requested repeat it sees as the step end leaving for the loop's advance.
 void DropUnseen(Json& doc) {
   doc.erase("scenario");
   for (Json& frame : doc["frames"]) {
     for (Json& i : frame["impacts"]) {
       i.erase("outcome");
-      i.erase("flags");
+      i["flags"].erase("skipHostHit");
+      i["flags"].erase("damageRestorePending");
     }
   }
 }

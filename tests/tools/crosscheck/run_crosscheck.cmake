@@ -2,6 +2,8 @@
 # folder of its own; the stand-in compares its result with the lab's and reports.
 #   -DLAB=pellix-lab.exe -DEXE=standin-host.exe -DDLL=pellix.dll -DDIR=... -DSCENARIO=...
 #   [-DEXPECT=regex]
+#   [-DTAMPER_FRAME=n]: first put a 1 before the first damage value of frame n in the lab's
+#   result; the stand-in must then fail and name that value.
 file(REMOVE_RECURSE ${DIR})
 file(MAKE_DIRECTORY ${DIR})
 file(COPY ${EXE} ${DLL} ${LAB} DESTINATION ${DIR})
@@ -16,6 +18,20 @@ if(NOT rc STREQUAL "0")
   message(FATAL_ERROR "pellix-lab simulate: exit code ${rc}\n${err}")
 endif()
 
+if(DEFINED TAMPER_FRAME)
+  file(READ ${DIR}/lab.json text)
+  string(FIND "${text}" "\"frame\": ${TAMPER_FRAME}," at)
+  string(SUBSTRING "${text}" ${at} -1 tail)
+  string(FIND "${tail}" "\"damage\": " offset)
+  if(at LESS 0 OR offset LESS 0)
+    message(FATAL_ERROR "frame ${TAMPER_FRAME} has no damage value to change")
+  endif()
+  math(EXPR at "${at} + ${offset} + 10")
+  string(SUBSTRING "${text}" 0 ${at} head)
+  string(SUBSTRING "${text}" ${at} -1 tail)
+  file(WRITE ${DIR}/lab.json "${head}1${tail}")
+endif()
+
 set(ENV{PELLIX_CROSSCHECK_SCENARIO} ${SCENARIO})
 set(ENV{PELLIX_CROSSCHECK_LAB} ${DIR}/lab.json)
 set(ENV{PELLIX_CROSSCHECK_OUT} ${DIR}/standin.json)
@@ -23,6 +39,12 @@ execute_process(COMMAND wine ${exe_name} crosscheck
                 WORKING_DIRECTORY ${DIR}
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 300)
 message("${out}")
+if(DEFINED TAMPER_FRAME)
+  if(rc STREQUAL "0" OR NOT out MATCHES "${EXPECT}")
+    message(FATAL_ERROR "the changed value went unnoticed or unnamed: ${EXPECT}")
+  endif()
+  return()
+endif()
 if(NOT rc STREQUAL "0")
   message(FATAL_ERROR "stand-in host: exit code ${rc} (results in ${DIR})\n${err}")
 endif()
