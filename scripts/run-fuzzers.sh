@@ -12,7 +12,7 @@ jobs=${PELLIX_JOBS:-2}
 build=build/fuzz
 log=build/test-logs
 mkdir -p "$log"
-targets="settings tables sim loop"
+targets="settings tables startup sim loop"
 
 flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer"
 if ! cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

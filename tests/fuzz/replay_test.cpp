@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "sim/loop_state.h"
+#include "startup/startup.h"
 #include "tests/fuzz/corpus.h"
 #include "tests/fuzz/fuzz_targets.h"
 #include "tests/fuzz/pool_invariants.h"
@@ -37,13 +38,41 @@ int Replay(std::string_view folder, Target target) {
 
 TEST(FuzzCorpusReplay, SettingsFiles) { EXPECT_GT(Replay("settings", FuzzSettingsFile), 5); }
 TEST(FuzzCorpusReplay, TableFiles) { EXPECT_GT(Replay("tables", FuzzTableFiles), 5); }
+TEST(FuzzCorpusReplay, StartupFolders) { EXPECT_GT(Replay("startup", FuzzStartup), 5); }
 TEST(FuzzCorpusReplay, SimSequences) { EXPECT_GT(Replay("sim", FuzzSimSequence), 5); }
 TEST(FuzzCorpusReplay, LoopFrames) { EXPECT_GT(Replay("loop", FuzzLoopFrames), 5); }
+
+// The start-up seeds reach the outcomes they were written for.
+TEST(FuzzCorpusReplay, StartupSeedsReachTheirOutcomes) {
+  const struct {
+    const char* name;
+    StartupOutcome outcome;
+  } seeds[] = {
+      {"startup/sample", StartupOutcome::Started},
+      {"startup/odd_rows", StartupOutcome::Started},
+      {"startup/no_surface_file", StartupOutcome::SurfaceFileMissing},
+      {"startup/pool_zero", StartupOutcome::PoolSizeInvalid},
+      {"startup/weapon_count_negative", StartupOutcome::WeaponCountInvalid},
+      {"startup/weapon_count_wraps", StartupOutcome::WeaponCountInvalid},
+      {"startup/pool_too_large", StartupOutcome::OutOfMemory},
+      {"startup/tables_too_large", StartupOutcome::OutOfMemory},
+  };
+  for (const auto& seed : seeds) {
+    const CorpusEntry* entry = nullptr;
+    for (size_t i = 0; i < corpusEntryCount; ++i) {
+      if (std::string_view(corpusEntries[i].name) == seed.name) entry = &corpusEntries[i];
+    }
+    ASSERT_NE(entry, nullptr) << seed.name;
+    EXPECT_EQ(FuzzStartup(entry->data, entry->size), nullptr) << seed.name;
+    EXPECT_EQ(lastStartupOutcome, static_cast<int32_t>(seed.outcome)) << seed.name;
+  }
+}
 
 // Empty and one-byte inputs are complete cases for every target.
 TEST(FuzzCorpusReplay, ShortInputsAreCompleteCases) {
   const uint8_t bytes[2] = {0xFF, 0x00};
-  for (Target target : {FuzzSettingsFile, FuzzTableFiles, FuzzSimSequence, FuzzLoopFrames}) {
+  for (Target target :
+       {FuzzSettingsFile, FuzzTableFiles, FuzzStartup, FuzzSimSequence, FuzzLoopFrames}) {
     EXPECT_EQ(target(bytes, 0), nullptr);
     EXPECT_EQ(target(bytes, 1), nullptr);
     EXPECT_EQ(target(bytes, 2), nullptr);
