@@ -77,7 +77,8 @@ bool ScanFloat(const char*& p, float* out) {
     while (digit(*q)) ++q;
   }
   char number[TableLineSize + 1];
-  const size_t length = static_cast<size_t>(q - start);  // a line holds at most 1023 chars
+  const size_t length = static_cast<size_t>(q - start);
+  if (length > TableLineSize) return false;  // longer than any line the reader hands over
   std::memcpy(number, start, length);
   number[length] = '\0';
   *out = static_cast<float>(std::strtod(number, nullptr));

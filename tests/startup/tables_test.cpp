@@ -369,5 +369,16 @@ TEST(TableLines, FirstCharacterDecides) {
   EXPECT_EQ(SurfaceClassOfLine(" N"), -1);
 }
 
+// The scans are also called on lines that did not come through the 1024-character reader
+// (the lab, the fuzzers): a number longer than any such line must not overrun a buffer.
+TEST(TableLines, NumberLongerThanAReaderLineIsSafe) {
+  const std::string weaponLine = "0 " + std::string(3000, '7');
+  const std::string surfaceLine = "N " + std::string(3000, '7');
+  WeaponBallistics weapon{};
+  SurfaceBallistics surface{};
+  EXPECT_LE(ScanWeaponFields(weaponLine.c_str(), weapon), 1);
+  EXPECT_LE(ScanSurfaceFields(surfaceLine.c_str(), surface), 1);
+}
+
 }  // namespace
 }  // namespace pellix
