@@ -41,7 +41,7 @@ for preset in native sanitize win32; do
     status=1
     continue
   fi
-  ctest --preset "$preset" -j "$jobs" --timeout 600 2>&1 | tee "$log/$preset-ctest.log" | grep -E 'tests passed|Failed|\*\*\*' || true
+  ctest --preset "$preset" -j "$jobs" --timeout 600 2>&1 | tee "$log/$preset-ctest.log" | grep -E 'tests passed|\*\*\*(Failed|Exception|Timeout)' || true
   count "$log/$preset-ctest.log"
 done
 
