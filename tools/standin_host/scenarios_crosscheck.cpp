@@ -6,7 +6,6 @@
 //   PELLIX_CROSSCHECK_OUT       where to write the stand-in's result (optional)
 #include <windows.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "crosscheck_compare.h"
+#include "crosscheck_text.h"
 #include "host_game.h"
 #include "host_map.h"
 #include "report.h"
@@ -59,64 +60,6 @@ bool ReadText(const std::string& path, std::string& text) {
   s << in.rdbuf();
   text = s.str();
   return true;
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::string Trim(const std::string& s) {
-  const size_t a = s.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return "";
-  return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
-}
-
-// The INI file with the scenario's overrides in place of its own values: each overridden key
-// is dropped from its section and the override written under the section's header.
-std::string MergeIni(const std::string& file, const std::map<std::string, std::string>& overrides) {
-  std::map<std::string, std::vector<std::pair<std::string, std::string>>> bySection;
-  std::set<std::string> overridden;  // "section/key", lower case
-  for (const auto& [path, value] : overrides) {
-    const size_t slash = path.find('/');
-    const std::string section = path.substr(0, slash), key = path.substr(slash + 1);
-    bySection[Lower(section)].push_back({key, value});
-    overridden.insert(Lower(section) + "/" + Lower(key));
-  }
-  std::string out, section;
-  std::set<std::string> written;
-  std::istringstream in(file);
-  std::string line;
-  while (std::getline(in, line)) {
-    const std::string t = Trim(line);
-    if (!t.empty() && t.front() == '[' && t.find(']') != std::string::npos) {
-      section = Lower(Trim(t.substr(1, t.find(']') - 1)));
-      out += line + "\n";
-      if (written.insert(section).second)
-        for (const auto& [key, value] : bySection[section]) out += key + "=" + value + "\r\n";
-      continue;
-    }
-    const size_t eq = t.find('=');
-    if (eq != std::string::npos && t.front() != ';' &&
-        overridden.count(section + "/" + Lower(Trim(t.substr(0, eq)))))
-      continue;
-    out += line + "\n";
-  }
-  for (const auto& [path, value] : overrides) {
-    const std::string s = Lower(path.substr(0, path.find('/')));
-    if (written.insert(s).second) {
-      out += "[" + path.substr(0, path.find('/')) + "]\r\n";
-      for (const auto& [key, v] : bySection[s]) out += key + "=" + v + "\r\n";
-    }
-  }
-  return out;
-}
-
-std::string WithLines(std::string text, const std::vector<std::string>& lines) {
-  if (lines.empty()) return text;
-  if (!text.empty() && text.back() != '\n') text += "\n";
-  for (const std::string& l : lines) text += l + "\n";
-  return text;
 }
 
 void Configure(ScenarioConfig& config) {
@@ -346,80 +289,18 @@ void RunScene(const std::vector<uint32_t>& shooters, PoolView& view, lab::Simula
   }
 }
 
-// What the stand-in does not see of the library's state: two of the flags that the impact
-// decision left, and the outcome the lab names from them (the records that follow from them
-// are compared). A requested repeat it sees as the step end leaving for the loop's advance.
-void DropUnseen(Json& doc) {
-  doc.erase("scenario");
-  for (Json& frame : doc["frames"]) {
-    for (Json& i : frame["impacts"]) {
-      i.erase("outcome");
-      i["flags"].erase("skipHostHit");
-      i["flags"].erase("damageRestorePending");
-    }
-  }
-}
-
-std::string Show(const Json& v) {
-  if (!v.is_number_float()) return v.dump();
-  const float f = static_cast<float>(v.get<double>());
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  char text[64];
-  std::snprintf(text, sizeof text, "%.9g (0x%08X)", v.get<double>(), bits);
-  return text;
-}
-
-// The first place where the two documents differ, or empty.
-std::string FirstDifference(const Json& a, const Json& b, const std::string& where) {
-  if (a.is_number() && b.is_number()) {
-    if (a.get<double>() == b.get<double>()) return "";
-    return where + ": lab " + Show(a) + ", stand-in " + Show(b);
-  }
-  if (a.type() != b.type()) return where + ": lab " + a.dump() + ", stand-in " + b.dump();
-  if (a.is_array()) {
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
-      const std::string d = FirstDifference(a[i], b[i], where + "[" + std::to_string(i) + "]");
-      if (!d.empty()) return d;
-    }
-    if (a.size() != b.size())
-      return where + ": lab has " + std::to_string(a.size()) + " entries, stand-in " +
-             std::to_string(b.size());
-    return "";
-  }
-  if (a.is_object()) {
-    for (auto it = a.begin(); it != a.end(); ++it) {
-      if (!b.contains(it.key())) return where + "." + it.key() + ": missing in the stand-in's";
-      const std::string d = FirstDifference(it.value(), b[it.key()], where + "." + it.key());
-      if (!d.empty()) return d;
-    }
-    for (auto it = b.begin(); it != b.end(); ++it)
-      if (!a.contains(it.key())) return where + "." + it.key() + ": missing in the lab's";
-    return "";
-  }
-  return a == b ? "" : where + ": lab " + a.dump() + ", stand-in " + b.dump();
-}
-
 // Frame by frame, naming the frame's number and each record's slot.
-void Compare(Json lab, Json stand) {
-  DropUnseen(lab);
-  DropUnseen(stand);
-  const Json& lf = lab["frames"];
-  const Json& sf = stand["frames"];
-  std::string diff = FirstDifference(lab["slots"], stand["slots"], "slots");
-  for (size_t i = 0; diff.empty() && i < lf.size() && i < sf.size(); ++i)
-    diff = FirstDifference(lf[i], sf[i], "frame " + std::to_string(i));
-  if (diff.empty() && lf.size() != sf.size())
-    diff =
-        "lab has " + std::to_string(lf.size()) + " frames, stand-in " + std::to_string(sf.size());
+void Compare(const Json& lab, const Json& standin) {
+  const std::string diff = FirstResultDifference(lab, standin);
   Check(diff.empty(), "lab and library agree frame by frame", "first difference at %s",
         diff.c_str());
   int records = 0, trails = 0;
-  for (const Json& f : lf) {
+  for (const Json& f : lab["frames"]) {
     records += static_cast<int>(f["records"].size());
     trails += static_cast<int>(f["trails"].size());
   }
-  Note("%d frames, %d records, %d trails compared", static_cast<int>(lf.size()), records, trails);
+  Note("%d frames, %d records, %d trails compared", static_cast<int>(lab["frames"].size()), records,
+       trails);
 }
 
 void Run(const ScenarioConfig&, const Library& library) {
