@@ -103,6 +103,13 @@ uint8_t SkillOfLabShooter(uint32_t shooter) {
 
 // The host's side of the scene: weapon-info records, surface classes, shooters, the world.
 bool LayScene(std::vector<uint32_t>& shooters) {
+  // The stand-in keeps one weapon-info record per type byte; the lab looks up the whole type.
+  bool typesFit = true;
+  for (const auto& [type, weapon] : scene.hostWeapons) typesFit &= type >= 0 && type < 256;
+  for (const lab::ScenarioShot& shot : scene.shots)
+    typesFit &= shot.entry != lab::ShotEntry::Make || (shot.weapon >= 0 && shot.weapon < 256);
+  if (!Check(typesFit, "weapon types within 0 to 255", "the stand-in has no record for others"))
+    return false;
   for (int t = 0; t < 256; ++t) {
     const auto it = scene.hostWeapons.find(t);
     const lab::HostWeapon& w = it == scene.hostWeapons.end() ? scene.defaultWeapon : it->second;
