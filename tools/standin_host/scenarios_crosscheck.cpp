@@ -149,10 +149,9 @@ bool LayScene(std::vector<uint32_t>& shooters) {
 }
 
 void Fire(const lab::ScenarioShot& shot, uint32_t shooter) {
-  static Vec3 start, end, unused;
-  start = {shot.start[0], shot.start[1], shot.start[2]};
-  end = {shot.end[0], shot.end[1], shot.end[2]};
-  unused = {0, 0, 0};
+  Vec3 start{shot.start[0], shot.start[1], shot.start[2]};
+  Vec3 end{shot.end[0], shot.end[1], shot.end[2]};
+  Vec3 unused{0, 0, 0};
   switch (shot.entry) {
     case lab::ShotEntry::Make:
       FireMake(shot.weapon, shooter, shot.alternative ? 1 : 0, &start,
