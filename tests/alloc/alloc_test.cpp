@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "host/crt_rand.h"
 #include "host/hook_entries.h"
 #include "host/host_addresses.h"
 #include "host/host_api.h"
@@ -19,6 +20,7 @@
 #include "startup/settings.h"
 #include "startup/tables.h"
 #include "tests/alloc/alloc_counter.h"
+#include "tests/support/sample_setup.h"
 #include "tools/loop_model/loop_model.h"
 #include "tools/loop_model/model_pool.h"
 #include "visuals/strip_geometry.h"
@@ -38,7 +40,7 @@ float wind[3] = {1.0f, -2.0f, 0.0f};
 uint8_t weaponInfoRecord[64];
 uint32_t traceColourSource = 0x11223344;
 int lineTestCalls = 0;
-uint32_t randState = 1;
+CrtRand crtRand;
 
 const void* At(uint32_t address) {
   if (address >= kWeaponInfoAddress && address < kWeaponInfoAddress + sizeof weaponInfoRecord) {
@@ -58,63 +60,19 @@ uint32_t SurfaceClassOf(uint32_t id) { return id; }
 uint32_t EffectCreate(const char*, const float*, const float*, int32_t) { return 0x5000; }
 void EffectCall(uint32_t) {}
 void AreaImpact(const float*, float, float, int32_t, uint32_t, int32_t, float) {}
-int32_t Rand() {
-  randState = randState * 214013u + 2531011u;
-  return static_cast<int32_t>((randState >> 16) & 0x7FFF);
-}
-
-WeaponBallistics Row(float muzzleSpeed, int32_t every) {
-  WeaponBallistics w{};
-  w.speedFactor = 25.0f / muzzleSpeed;
-  w.dragAlong = 0.02f;
-  w.dragAcross = 0.05f;
-  w.pierceCost = 0.5f;
-  w.ricochetBonus = 0.2f;
-  w.tracerEvery = every;
-  w.ammoTrailLength = 2.0f * w.speedFactor;
-  w.tracerTrailLength = 6.0f * w.speedFactor;
-  w.ammoTrailWidth = 0.05f;
-  w.tracerTrailWidth = 0.2f;
-  w.ammoTrailAlpha = 128;
-  w.tracerTrailAlpha = 255;
-  w.tracerColour = 0xFFFF0000;
-  return w;
-}
+int32_t Rand() { return crtRand.Next(); }
 
 class AllocationTest : public ::testing::Test {
  protected:
   // Start-up: everything allocated here, before counting begins.
   void SetUp() override {
-    settings = Settings{};
-    settings.MaxPellix = kSlots;
-    settings.weaponCount = 40;
-    settings.rangeScale = 40.0f;
-    settings.Gravity = 1;
-    settings.gravityScale = 0.032f;
-    settings.AirResist = 1;
-    settings.Ricochet = 1;
-    settings.Pierce = 1;
-    settings.MaxLoop = 8;
-    settings.minSpeedScaled = 25.0f;
-    settings.ColBias = 0.01f;
-    settings.SolidBias = 0.1f;
-    settings.SolidLoop = 50;
-    settings.TracerType = 2;
-    settings.AfterEffect = 1;
-    settings.TracerBloom = 0.001f;
-    settings.RefractSize = 0.1f;
-    settings.AmRefractLen = 2.0f;
-    settings.TrRefractLen = 1.5f;
-    weapons.assign(settings.weaponCount, Row(700.0f, 2));
+    settings = testing::ForcesOnSettings(kSlots);
+    weapons.assign(settings.weaponCount, testing::SampleWeapon(700.0f, 2));
     weaponTable = weapons.data();
-    surfaces[0] = {0.5f, 0.4f, 0.2f, 0.1f, -1.0f};  // ricochets at grazing angles
-    surfaces[1] = {0.0f, 0.0f, 0.0f, 0.0f, 0.2f};   // pierced
-    for (int c = 2; c < SurfaceClassCount; ++c) surfaces[c] = {0.1f, 0.1f, 0.1f, 0.0f, 0.5f};
+    surfaces = testing::SampleSurfaces();
     surfaceTable = surfaces.data();
     storage = std::make_unique<loop_model::PoolStorage>(kSlots);
-    savedTimeStep = 0.0f;
-    repeatRequested = skipHostHit = damageRestorePending = 0;
-    projectileLoopOnPool = repeatCount = traceLoopOnPool = 0;
+    testing::ClearLoopState();
     const float range = 200.0f;
     const int16_t damage = 50;
     std::memcpy(weaponInfoRecord + host_addr::WeaponInfoRange, &range, sizeof range);

@@ -18,6 +18,7 @@
 #include "tests/fuzz/fuzz_setup.h"
 #include "tests/fuzz/fuzz_targets.h"
 #include "tests/fuzz/pool_invariants.h"
+#include "tests/support/sample_setup.h"
 #include "visuals/strip_geometry.h"
 #include "visuals/trail_update.h"
 
@@ -91,10 +92,7 @@ void SetUp(FuzzInput& in) {
   const int32_t slots = settings.MaxPellix;
   pool = ProjectilePool{projectiles, projectiles + slots, trails, trails + slots, extras, 0};
 
-  savedTimeStep = 0.0f;
-  repeatRequested = skipHostHit = damageRestorePending = 0;
-  savedDamage = 0;
-  projectileLoopOnPool = repeatCount = traceLoopOnPool = 0;
+  testing::ClearLoopState();
   tracerCounter = in.Take<int32_t>();
 
   fake = FakeHostState{};

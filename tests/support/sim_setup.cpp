@@ -1,47 +1,6 @@
 #include "tests/support/sim_setup.h"
 
-#include "sim/loop_state.h"
-#include "sim/shots.h"
-
 namespace pellix::testing {
-
-Settings DefaultSettings(int32_t weaponCount, int32_t maxPellix) {
-  Settings s{};
-  s.MaxPellix = maxPellix;
-  s.weaponCount = weaponCount;
-  s.rangeScale = 1.0f * 40.0f;
-  s.Gravity = 0;
-  s.gravityScale = 1.0f * 0.032f;
-  s.AirResist = 0;
-  s.Ricochet = 0;
-  s.Pierce = 0;
-  s.MaxLoop = 8;
-  s.minSpeedScaled = 1.0f * 25.0f;
-  s.ColBias = 0.01f;
-  s.SolidBias = 0.1f;
-  s.SolidLoop = 50;
-  s.TracerType = 2;
-  s.AfterEffect = 2;
-  s.TracerBloom = 0.001f;
-  s.RefractSize = 0.1f;
-  s.AmRefractLen = 2.0f;
-  s.TrRefractLen = 1.5f;
-  s.AmTailBias = -1.0f;
-  s.TrTailBias = -1.0f;
-  return s;
-}
-
-void ResetLoopState() {
-  savedTimeStep = 0.0f;
-  repeatRequested = 0;
-  skipHostHit = 0;
-  damageRestorePending = 0;
-  savedDamage = 0;
-  projectileLoopOnPool = 0;
-  repeatCount = 0;
-  traceLoopOnPool = 0;
-  tracerCounter = 0;
-}
 
 TableSetup::TableSetup()
     : weapons(settings.weaponCount > 0 ? settings.weaponCount : 1), surfaces(SurfaceClassCount) {

@@ -1,12 +1,10 @@
 // Set-up and tear-down of the plug-in's process-wide state for unit tests.
 //
-// - DefaultSettings(): the settings as start-up stores them from an empty INI file (scaled
-//   fields included), with weaponCount and MaxPellix as given.
+// - DefaultSettings(), ResetLoopState(): see sample_setup.h.
 // - TableSetup: owns a weapon table of settings.weaponCount zero rows and a surface table of
 //   seven zero rows, points `weaponTable` / `surfaceTable` at them; restores both on exit.
 // - PoolSetup: owns zero-filled pool arrays of `slots` records, points `pool` at them with
 //   nextSlot 0; restores an empty pool on exit.
-// - ResetLoopState(): zeroes the loop-control globals and tracerCounter.
 // - SimSetup: all of it at once (settings, tables, pool, loop state), restored on exit.
 #pragma once
 #include <cstdint>
@@ -15,12 +13,9 @@
 #include "sim/pool.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
+#include "tests/support/sample_setup.h"
 
 namespace pellix::testing {
-
-Settings DefaultSettings(int32_t weaponCount = 40, int32_t maxPellix = 16);
-
-void ResetLoopState();
 
 class TableSetup {
  public:

@@ -14,6 +14,7 @@
 #include "sim/pool.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
+#include "tests/support/sample_setup.h"
 #include "visuals/direct3d_binding.h"
 #include "visuals/draw_tracers.h"
 #include "visuals/trace_loop.h"
@@ -87,16 +88,8 @@ class DeviceDrawing : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_NE(hostDevice, nullptr);
-    settings = Settings{};
-    settings.MaxPellix = kSlots;
-    settings.weaponCount = 2;
-    settings.TracerType = 2;
-    settings.TracerBloom = 0.001f;
-    settings.RefractSize = 0.4f;
-    settings.AmRefractLen = 2.0f;
-    settings.TrRefractLen = 1.5f;
-    settings.AmTailBias = -1.0f;
-    settings.TrTailBias = -1.0f;
+    settings = testing::DefaultSettings(2, kSlots);
+    settings.RefractSize = 0.4f;  // wider than the default refraction strip
     std::memset(weapons_, 0, sizeof weapons_);
     for (WeaponBallistics& w : weapons_) {
       w.ammoTrailLength = 1.0f;

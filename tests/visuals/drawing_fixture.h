@@ -8,6 +8,7 @@
 #include "sim/pool.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
+#include "tests/support/sample_setup.h"
 #include "tests/visuals/recording_render_api.h"
 #include "visuals/strip_geometry.h"
 #include "visuals/tracer_resources.h"
@@ -23,17 +24,7 @@ class DrawingTest : public ::testing::Test {
     savedSettings_ = settings;
     savedPool_ = pool;
     savedTable_ = weaponTable;
-    settings = Settings{};
-    settings.MaxPellix = kSlots;
-    settings.weaponCount = kWeapons;
-    settings.TracerType = 2;
-    settings.AfterEffect = 2;
-    settings.TracerBloom = 0.001f;
-    settings.RefractSize = 0.1f;
-    settings.AmRefractLen = 2.0f;
-    settings.TrRefractLen = 1.5f;
-    settings.AmTailBias = -1.0f;
-    settings.TrTailBias = -1.0f;
+    settings = DefaultSettings(kWeapons, kSlots);
     for (int i = 0; i < kWeapons; ++i) {
       weapons_[i] = WeaponBallistics{};
       weapons_[i].ammoTrailLength = 2.0f + i;

@@ -7,48 +7,15 @@
 #include <memory>
 #include <vector>
 
-#include "sim/loop_state.h"
 #include "sim/pool.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
+#include "tests/support/sample_setup.h"
 #include "tools/loop_model/loop_model.h"
 #include "tools/loop_model/model_pool.h"
 #include "visuals/trace_loop.h"
 
 namespace pellix::testing {
-
-inline void ClearLoopState() {
-  savedTimeStep = 0.0f;
-  repeatRequested = 0;
-  skipHostHit = 0;
-  damageRestorePending = 0;
-  savedDamage = 0;
-  projectileLoopOnPool = 0;
-  repeatCount = 0;
-  traceLoopOnPool = 0;
-}
-
-inline Settings DefaultSettings() {
-  Settings s{};
-  s.MaxPellix = 8;
-  s.weaponCount = 3;
-  s.rangeScale = 40.0f;
-  s.gravityScale = 0.032f;
-  s.MaxLoop = 8;
-  s.minSpeedScaled = 25.0f;
-  s.ColBias = 0.01f;
-  s.SolidBias = 0.1f;
-  s.SolidLoop = 50;
-  s.TracerType = 2;
-  s.AfterEffect = 2;
-  s.TracerBloom = 0.001f;
-  s.RefractSize = 0.1f;
-  s.AmRefractLen = 2.0f;
-  s.TrRefractLen = 1.5f;
-  s.AmTailBias = -1.0f;
-  s.TrTailBias = -1.0f;
-  return s;
-}
 
 inline WeaponBallistics Weapon(float muzzleSpeed, float ammoLength, float tracerLength,
                                uint32_t colour) {
@@ -68,7 +35,7 @@ class LoopFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     ClearLoopState();
-    settings = DefaultSettings();
+    settings = DefaultSettings(3, 8);
     weapons = {Weapon(100.0f, 3.0f, 1.5f, 0xFF0000AA), Weapon(200.0f, 2.0f, 4.0f, 0xFF00BB00),
                Weapon(400.0f, 1.0f, 2.0f, 0xFFCC0000)};
     weaponTable = weapons.data();
