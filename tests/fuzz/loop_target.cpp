@@ -5,7 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "host/host_addresses.h"
 #include "host/host_api.h"
 #include "sim/loop_state.h"
 #include "sim/shots.h"
@@ -15,6 +14,8 @@
 #include "tests/fuzz/fuzz_setup.h"
 #include "tests/fuzz/fuzz_targets.h"
 #include "tests/fuzz/pool_invariants.h"
+#include "tests/support/sample_setup.h"
+#include "tests/support/weapon_info_stub.h"
 #include "tools/loop_model/loop_model.h"
 #include "tools/loop_model/model_pool.h"
 #include "visuals/trace_loop.h"
@@ -34,16 +35,6 @@ constexpr int kMaxFrames = 64;
 
 // The weapon-info record of Make and MakeSniper at a fake host address; the rest is the model's.
 constexpr uint32_t kWeaponInfoAddress = 0x50000;
-uint8_t weaponInfo[64];
-const void* (*modelAt)(uint32_t) = nullptr;
-const void* At(uint32_t address) {
-  if (address >= kWeaponInfoAddress && address < kWeaponInfoAddress + sizeof weaponInfo) {
-    return weaponInfo + (address - kWeaponInfoAddress);
-  }
-  return modelAt(address);
-}
-uint32_t WeaponInfo(int32_t, int32_t) { return kWeaponInfoAddress; }
-uint8_t Skill(uint32_t) { return 1; }
 
 WeaponBallistics weapons[kMaxWeapons];
 SurfaceBallistics surfaces[SurfaceClassCount];
@@ -128,14 +119,6 @@ void Shoot(FuzzInput& in) {
   }
 }
 
-void ClearLoopState() {
-  savedTimeStep = 0.0f;
-  repeatRequested = skipHostHit = damageRestorePending = 0;
-  savedDamage = 0;
-  projectileLoopOnPool = repeatCount = traceLoopOnPool = 0;
-  tracerCounter = 0;
-}
-
 const char* RunFrames(FuzzInput& in, LoopModel& model) {
   const long passLimit = std::max<int32_t>(settings.MaxLoop, 0) + 1;
   const long probesPerImpact = std::max<int32_t>(settings.SolidLoop, 0) + 1;
@@ -185,12 +168,10 @@ const char* FuzzLoopFrames(const uint8_t* data, size_t size) {
   KeepSpeedsFinite();
   weaponTable = weapons;
   surfaceTable = surfaces;
-  ClearLoopState();
+  testing::ResetLoopState();
   drawTracers = nullptr;
   const float range = in.Ranged(500.0f);
   const int16_t damage = in.Take<int16_t>();
-  std::memcpy(weaponInfo + host_addr::WeaponInfoRange, &range, sizeof range);
-  std::memcpy(weaponInfo + host_addr::WeaponInfoDamage, &damage, sizeof damage);
 
   BoxPlaneWorld world;
   ReadWorld(in, world);
@@ -199,14 +180,11 @@ const char* FuzzLoopFrames(const uint8_t* data, size_t size) {
     loop_model::PoolStorage storage(settings.MaxPellix);
     LoopModel model(world, 1 + in.Byte() % 3, 1 + in.Byte() % 3);
     model.Install();
-    modelAt = host.at;
-    host.at = At;
-    host.weaponInfo = WeaponInfo;
-    host.shooterSkill = Skill;
+    testing::WeaponInfoStub::Install(kWeaponInfoAddress, range, damage, 1);
     ReadVector(in, model.wind, 30.0f);
     fault = RunFrames(in, model);
   }
-  ClearLoopState();
+  testing::ResetLoopState();
   weaponTable = nullptr;
   surfaceTable = nullptr;
   settings = Settings{};

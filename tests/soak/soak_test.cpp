@@ -19,6 +19,8 @@
 #include "startup/settings.h"
 #include "startup/tables.h"
 #include "tests/fuzz/pool_invariants.h"
+#include "tests/support/sample_setup.h"
+#include "tests/support/weapon_info_stub.h"
 #include "tools/loop_model/loop_model.h"
 #include "tools/loop_model/model_pool.h"
 #include "visuals/trace_loop.h"
@@ -40,19 +42,6 @@ constexpr uint32_t kFrameMs = 33;
 // The weapon-info record that Make and MakeSniper read, at a fake host address; every other
 // address goes to the model.
 constexpr uint32_t kWeaponInfoAddress = 0x30000;
-struct WeaponInfo {
-  uint8_t bytes[64];
-};
-WeaponInfo weaponInfo;
-const void* (*modelAt)(uint32_t) = nullptr;
-const void* SoakAt(uint32_t address) {
-  if (address >= kWeaponInfoAddress && address < kWeaponInfoAddress + sizeof weaponInfo) {
-    return weaponInfo.bytes + (address - kWeaponInfoAddress);
-  }
-  return modelAt(address);
-}
-uint32_t SoakWeaponInfo(int32_t, int32_t) { return kWeaponInfoAddress; }
-uint8_t SoakSkill(uint32_t) { return 1; }
 
 struct SoakCase {
   const char* name;
@@ -61,19 +50,13 @@ struct SoakCase {
 void PrintTo(const SoakCase& c, std::ostream* out) { *out << c.name; }
 
 WeaponBallistics Weapon(float muzzleSpeed, float dragAlong, float pierceCost, int32_t every) {
-  WeaponBallistics w{};
-  w.speedFactor = 25.0f / muzzleSpeed;
+  WeaponBallistics w = testing::SampleWeapon(muzzleSpeed, every);
   w.dragAlong = dragAlong;
   w.dragAcross = dragAlong * 2.0f;
   w.pierceCost = pierceCost;
   w.ricochetBonus = 0.1f;
-  w.tracerEvery = every;
   w.ammoTrailLength = 2.0f;
   w.tracerTrailLength = 5.0f;
-  w.ammoTrailWidth = 0.05f;
-  w.tracerTrailWidth = 0.2f;
-  w.ammoTrailAlpha = 128;
-  w.tracerTrailAlpha = 255;
   w.tracerColour = 0xFFFF2020;
   return w;
 }
@@ -81,24 +64,7 @@ WeaponBallistics Weapon(float muzzleSpeed, float dragAlong, float pierceCost, in
 class SoakTest : public ::testing::TestWithParam<SoakCase> {
  protected:
   void SetUp() override {
-    settings = Settings{};
-    settings.MaxPellix = kSlots;
-    settings.weaponCount = 40;
-    settings.rangeScale = 40.0f;
-    settings.Gravity = 1;
-    settings.gravityScale = 0.032f;
-    settings.AirResist = 1;
-    settings.Ricochet = 1;
-    settings.Pierce = 1;
-    settings.MaxLoop = 8;
-    settings.minSpeedScaled = 25.0f;
-    settings.ColBias = 0.01f;
-    settings.SolidBias = 0.1f;
-    settings.SolidLoop = 50;
-    settings.TracerType = 2;
-    settings.AfterEffect = 1;
-    settings.AmRefractLen = 2.0f;
-    settings.TrRefractLen = 1.5f;
+    settings = testing::ForcesOnSettings(kSlots);
     GetParam().adjust(settings);
 
     weapons.assign(settings.weaponCount, Weapon(700.0f, 0.02f, 1.0f, 0));
@@ -128,36 +94,21 @@ class SoakTest : public ::testing::TestWithParam<SoakCase> {
           Box{{x, y, 0.0f}, {x + size, y + size * 0.5f, size * 2.0f}, surface, kind});
     }
 
-    ResetLoopState();
-    tracerCounter = 0;
+    testing::ResetLoopState();
     drawTracers = nullptr;
     storage = std::make_unique<PoolStorage>(kSlots);
     model = std::make_unique<LoopModel>(world, 3, 3);
     model->Install();
-    modelAt = host.at;
-    host.at = SoakAt;
-    host.weaponInfo = SoakWeaponInfo;
-    host.shooterSkill = SoakSkill;
-    const float range = 300.0f;
-    const int16_t damage = 40;
-    std::memcpy(weaponInfo.bytes + host_addr::WeaponInfoRange, &range, sizeof range);
-    std::memcpy(weaponInfo.bytes + host_addr::WeaponInfoDamage, &damage, sizeof damage);
+    testing::WeaponInfoStub::Install(kWeaponInfoAddress, 300.0f, 40, 1);
   }
 
   void TearDown() override {
     model.reset();
     storage.reset();
-    ResetLoopState();
+    testing::ClearLoopState();
     weaponTable = nullptr;
     surfaceTable = nullptr;
     settings = Settings{};
-  }
-
-  static void ResetLoopState() {
-    savedTimeStep = 0.0f;
-    repeatRequested = skipHostHit = damageRestorePending = 0;
-    savedDamage = 0;
-    projectileLoopOnPool = repeatCount = traceLoopOnPool = 0;
   }
 
   void Shoot(std::mt19937& random) {
