@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "host/host_addresses.h"
 #include "host/host_api.h"
@@ -24,6 +25,19 @@ HostCall Call(HostCallKind kind) {
   HostCall call{};
   call.kind = kind;
   return call;
+}
+
+// Records a call that keeps only integer arguments.
+void RecordInts(HostCallKind kind, std::vector<int64_t> ints) {
+  HostCall call = Call(kind);
+  call.ints = std::move(ints);
+  Fake().calls.push_back(std::move(call));
+}
+
+template <typename Key, typename Value>
+Value Answer(const std::map<Key, Value>& answers, Key key, Value fallback) {
+  const auto it = answers.find(key);
+  return it != answers.end() ? it->second : fallback;
 }
 
 uint8_t LineTest(const float* start, const float* end, void* hitRecord, void* hitEntity, int32_t a1,
@@ -50,30 +64,21 @@ uint8_t LineTest(const float* start, const float* end, void* hitRecord, void* hi
 }
 
 uint32_t WeaponInfo(int32_t weaponType, int32_t skill) {
-  FakeHost& f = Fake();
-  HostCall call = Call(HostCallKind::WeaponInfo);
-  call.ints = {weaponType, skill};
-  f.calls.push_back(call);
-  const auto it = f.weaponInfoByType.find(weaponType);
-  return it != f.weaponInfoByType.end() ? it->second : f.defaultWeaponInfo;
+  RecordInts(HostCallKind::WeaponInfo, {weaponType, skill});
+  const FakeHost& f = Fake();
+  return Answer(f.weaponInfoByType, weaponType, f.defaultWeaponInfo);
 }
 
 uint8_t ShooterSkill(uint32_t shooter) {
-  FakeHost& f = Fake();
-  HostCall call = Call(HostCallKind::ShooterSkill);
-  call.ints = {shooter};
-  f.calls.push_back(call);
-  const auto it = f.skillByShooter.find(shooter);
-  return it != f.skillByShooter.end() ? it->second : f.defaultSkill;
+  RecordInts(HostCallKind::ShooterSkill, {shooter});
+  const FakeHost& f = Fake();
+  return Answer(f.skillByShooter, shooter, f.defaultSkill);
 }
 
 uint32_t SurfaceClass(uint32_t surfaceId) {
-  FakeHost& f = Fake();
-  HostCall call = Call(HostCallKind::SurfaceClass);
-  call.ints = {surfaceId};
-  f.calls.push_back(call);
-  const auto it = f.surfaceClassById.find(surfaceId);
-  return it != f.surfaceClassById.end() ? it->second : f.defaultSurfaceClass;
+  RecordInts(HostCallKind::SurfaceClass, {surfaceId});
+  const FakeHost& f = Fake();
+  return Answer(f.surfaceClassById, surfaceId, f.defaultSurfaceClass);
 }
 
 uint32_t EffectCreate(const char* name, const float* zeroVector, const float* matrix,
@@ -88,17 +93,9 @@ uint32_t EffectCreate(const char* name, const float* zeroVector, const float* ma
   return f.effectResult;
 }
 
-void EffectStart(uint32_t effect) {
-  HostCall call = Call(HostCallKind::EffectStart);
-  call.ints = {effect};
-  Fake().calls.push_back(call);
-}
+void EffectStart(uint32_t effect) { RecordInts(HostCallKind::EffectStart, {effect}); }
 
-void EffectFinish(uint32_t effect) {
-  HostCall call = Call(HostCallKind::EffectFinish);
-  call.ints = {effect};
-  Fake().calls.push_back(call);
-}
+void EffectFinish(uint32_t effect) { RecordInts(HostCallKind::EffectFinish, {effect}); }
 
 void AreaImpact(const float* hitPoint, float radius, float power, int32_t zero, uint32_t shooter,
                 int32_t one, float scale) {
@@ -118,9 +115,7 @@ int32_t Rand() {
   } else {
     value = f.crtRand.Next();
   }
-  HostCall call = Call(HostCallKind::Rand);
-  call.ints = {value};
-  f.calls.push_back(call);
+  RecordInts(HostCallKind::Rand, {value});
   return value;
 }
 
