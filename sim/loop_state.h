@@ -14,4 +14,17 @@ extern int32_t projectileLoopOnPool;  // the projectile loop walks the pool
 extern int32_t repeatCount;           // extra passes made for the current record
 extern int32_t traceLoopOnPool;       // the trace loop walks the pool (or the sentinel)
 
+// Puts every loop-control global back as it is at load (the lab and the tests start each
+// run from there; the library itself never needs it).
+inline void ClearLoopState() {
+  savedTimeStep = 0.0f;
+  repeatRequested = 0;
+  skipHostHit = 0;
+  damageRestorePending = 0;
+  savedDamage = 0;
+  projectileLoopOnPool = 0;
+  repeatCount = 0;
+  traceLoopOnPool = 0;
+}
+
 }  // namespace pellix

@@ -20,16 +20,7 @@
 
 namespace pellix::testing {
 
-inline void ClearLoopState() {
-  savedTimeStep = 0.0f;
-  repeatRequested = 0;
-  skipHostHit = 0;
-  damageRestorePending = 0;
-  savedDamage = 0;
-  projectileLoopOnPool = 0;
-  repeatCount = 0;
-  traceLoopOnPool = 0;
-}
+using pellix::ClearLoopState;
 
 inline void ResetLoopState() {
   ClearLoopState();

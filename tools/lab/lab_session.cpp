@@ -160,14 +160,7 @@ LabSession::~LabSession() {
 }
 
 void ResetSimulationState() {
-  savedTimeStep = 0.0f;
-  repeatRequested = 0;
-  skipHostHit = 0;
-  damageRestorePending = 0;
-  savedDamage = 0;
-  projectileLoopOnPool = 0;
-  repeatCount = 0;
-  traceLoopOnPool = 0;
+  ClearLoopState();
   tracerCounter = 0;
 }
 
