@@ -76,6 +76,22 @@ class Collector {
   std::string file_;
 };
 
+// How many of a line's fields the scan stored. False when none: the line is ignored.
+template <size_t N>
+bool CheckFieldCount(Collector& c, int n, int stored, const char* const (&fields)[N],
+                     const char* afterWhat) {
+  if (stored <= 0) {
+    c.Fault(n, std::string("no field could be read after ") + afterWhat + ": line ignored");
+    return false;
+  }
+  if (stored < static_cast<int>(N)) {
+    c.Fault(n, "only " + std::to_string(stored) + " of " + std::to_string(N) +
+                   " fields read: the scan stopped at " + fields[stored] +
+                   ", which with the fields after it keeps the row's earlier value");
+  }
+  return true;
+}
+
 // Checks shared by both data files. True when the reader goes on to look at the line's data.
 bool CommonLineChecks(Collector& c, const std::vector<std::string>& lines, size_t i) {
   const std::string& line = lines[i];
@@ -122,15 +138,9 @@ int32_t LintWeaponFile(std::vector<Finding>& out, const std::string& dir, int32_
       continue;
     }
     WeaponBallistics row{};
-    const int stored = ScanWeaponFields(line.c_str(), row);
-    if (stored <= 0) {
-      c.Fault(n, "no field could be read after the weapon type: line ignored");
+    if (!CheckFieldCount(c, n, ScanWeaponFields(line.c_str(), row), kWeaponFields,
+                         "the weapon type")) {
       continue;
-    }
-    if (stored < 13) {
-      c.Fault(n, "only " + std::to_string(stored) + " of 13 fields read: the scan stopped at " +
-                     kWeaponFields[stored] + ", which with the fields after it keeps the row's " +
-                     "earlier value");
     }
     if (row.speedFactor == 0.0f) {
       c.Fault(n, "muzzle speed 0: no shot of weapon type " + std::to_string(index) +
@@ -194,15 +204,8 @@ void LintSurfaceFile(std::vector<Finding>& out, const std::string& dir) {
                      "the S makes class 1");
     }
     SurfaceBallistics row{};
-    const int stored = ScanSurfaceFields(line.c_str(), row);
-    if (stored <= 0) {
-      c.Fault(n, "no field could be read after the key: line ignored");
+    if (!CheckFieldCount(c, n, ScanSurfaceFields(line.c_str(), row), kSurfaceFields, "the key")) {
       continue;
-    }
-    if (stored < 5) {
-      c.Fault(n, "only " + std::to_string(stored) + " of 5 fields read: the scan stopped at " +
-                     kSurfaceFields[stored] + ", which with the fields after it keeps the row's " +
-                     "earlier value");
     }
     if (auto it = filledAt.find(cls); it != filledAt.end()) {
       c.Fault(n, std::string("surface class ") + kSurfaceKeys[cls] + " was already given at line " +
