@@ -98,16 +98,27 @@ TEST_F(FlightForces, AcrossDragDriftsWithTheWind) {
   ExpectVelocity(10.0f, 2.0f, 0.0f);
 }
 
-TEST_F(FlightForces, SplitUsesGroundVelocityAfterGravity) {
-  // Gravity first, then drag along the new direction: with the ground velocity (0, 0, 0)
-  // before gravity, n is (0, 0, -1) after it and all of the velocity is along.
+TEST_F(FlightForces, OffTheAxesEveryStepIsAFloatInTheSpecifiedOrder) {
   settings.Gravity = 1;
-  settings.gravityScale = 2.0f;
+  settings.gravityScale = 0.032f;
   settings.AirResist = 1;
   sim.Weapon(0).dragAlong = 0.5f;
-  SetVelocity(0.0f, 0.0f, 0.0f);
-  ApplyFlightForces(&record, 1.0f);
-  ExpectVelocity(0.0f, 0.0f, -2.0f - 0.2f * 0.5f * -2.0f);
+  sim.Weapon(0).dragAcross = 0.64f;
+  fake.wind[0] = -7.8f, fake.wind[1] = -0.3f, fake.wind[2] = 8.2f;
+  SetVelocity(14.7f, -1.7f, 10.5f);
+  ApplyFlightForces(&record, 0.71f);
+  // Worked out in float, one rounding per operation:
+  //   v.z = 10.5 - 0.032 x 0.71 = 10.4772797; |v| = 18.1315575 (x, then y, then z squared);
+  //   n = v / |v| = (0.810741127, -0.0937591866, 0.577847719), gravity already in;
+  //   w = 0.2 x wind = (-1.56000006, -0.0600000024, 1.63999999); r = v - w;
+  //   s = r.n = 18.4430161 (x + y, then + z); along = s x n; across = r - along;
+  //   0.2 x kc = 0.2 x (0.64 x 0.71) = 0.0908799991, 0.2 x ka = 0.0710000023;
+  //   across - (0.2 kc) x across = (1.18866384, 0.0810953677, -1.65457642),
+  //   along - (0.2 ka) x along = (13.8908834, -1.60642874, 9.90058994);
+  //   v = (across + along) + w.
+  // across x (1 - 0.2 kc), 0.2 x (kc x across), across + (along + w), n = v x (1 / |v|),
+  // the dot product summed from z, or n taken before gravity each change a component.
+  ExpectVelocity(13.5195465f, -1.58533335f, 9.88601398f);
 }
 
 TEST_F(FlightForces, WeaponRowsOutsideTheTableUseRowZero) {

@@ -261,38 +261,45 @@ class Ricochet : public Impact {
   }
 };
 
-TEST_F(Ricochet, KeepsSharesReflectsPushesOffAndCuts) {
-  Hit(0, 0, 0, 0, 0, 1);
-  // g = 0.3: damage keeps 0.555 of the scaled 100, speed keeps 0.955 (energy 0.912025).
-  EXPECT_EQ(record.damage, 55);
+TEST_F(Ricochet, KeepsSharesReflectsPushesOffScattersAndCuts) {
+  sim.Surface(0).ricochetKeep = 0.0f;
+  sim.Surface(0).ricochetScatter = 0.1f;
+  fake.randScript = {702, 12482, 479};
+  SetPosition(-4.4f, 0.35f, 5.3f);
+  SetVelocity(9.55f, 3.1f, -6.1f);
+  Hit(0.0078125f, -0.00390625f, 0.001953125f, 0.0f, 0.6f, 0.8f);
+  // Worked out in float: speed = 11.7482977, D = 2 x (v.n) = -6.03999996, F = D / speed =
+  // -0.514117062 (|F / 2| below 0.7). Damage 11.7482977^2 x 0.2^2 x 100 = 552.09: 552, then
+  // x (g = |0.25 F| = 0.128529266) = 70.95: 70. speedKeep = 1 - g = 0.871470749.
+  // Reflected v = v - D n = (9.55000019, 6.72399998, -1.26799965), |v| = 11.7482977, so
+  // P = 0.01 / |D / |v|| = 0.0194508228 and position = hit + (v x 0.0851187184) x P, with
+  // 0.0851187184 = 1 / speed. Scatter x, y, z: v += ((r / 32767 - 0.5) x speed) x 0.1. Then
+  // q = (|v| / speed) / speedKeep^2 = 1.26558292 and v = v x (1 / q) = v x 0.790149748.
+  // v / speed in the push-off would give (0.0236237571, 0.00722619984, z), v / q would give
+  // y 5.20243692 and z -1.45248508.
+  EXPECT_EQ(record.position[0], 0.0236237589f);
+  EXPECT_EQ(record.position[1], 0.00722620077f);
+  EXPECT_EQ(record.position[2], -0.000146212056f);
+  EXPECT_EQ(record.velocity[0], 7.10167217f);
+  EXPECT_EQ(record.velocity[1], 5.2024374f);
+  EXPECT_EQ(record.velocity[2], -1.4524852f);
+  EXPECT_EQ(record.damage, 70);
   EXPECT_EQ(savedDamage, 100);
-  EXPECT_NEAR(Speed(), 5.0f * 0.912025f, 1e-5f);
-  EXPECT_NEAR(record.velocity[0] / Speed(), 0.8f, 1e-6f);
-  EXPECT_NEAR(record.velocity[2] / Speed(), 0.6f, 1e-6f);
-  // Pushed ColBias / 1.2 along the reflected direction from the hit point.
-  const float P = 0.01f / 1.2f;
-  EXPECT_NEAR(record.position[0], 0.8f * P, 1e-8f);
-  EXPECT_NEAR(record.position[2], 0.6f * P, 1e-8f);
-  // travelled = 5 + P of a frame step 1 at speed 5.
-  EXPECT_NEAR(fake.timeStep, (5.0f - (5.0f + P)) / 5.0f, 1e-7f);
+  // travelled = 6.90096855 + P = 6.92041922; (1 x speed - travelled) / speed in extended.
+  EXPECT_EQ(fake.timeStep, 0.410942823f);
   EXPECT_EQ(record.active, 1);
   EXPECT_EQ(repeatRequested, 1);
   EXPECT_EQ(damageRestorePending, 1);
   EXPECT_EQ(skipHostHit, 0);
-  EXPECT_EQ(fake.Count(HostCallKind::Rand), 3);  // drawn even without scatter
+  EXPECT_EQ(fake.Count(HostCallKind::Rand), 3);
   EXPECT_EQ(fake.Count(HostCallKind::LineTest), 1);
 }
 
-TEST_F(Ricochet, ScatterDrawsXThenYThenZ) {
-  sim.Surface(0).ricochetScatter = 0.1f;
-  fake.randScript = {32767, 0, 16384};
+TEST_F(Ricochet, RandIsDrawnEvenWithoutScatter) {
   Hit(0, 0, 0, 0, 0, 1);
-  // Before the speed change: (4, 0, 3) + (0.5, -0.5, 0.5/32767) x 5 x 0.1.
-  const float expected[3] = {4.25f, -0.25f, 3.0f + (16384.0f / 32767.0f - 0.5f) * 0.5f};
-  const float length = vec3::Length(expected);
-  for (int i = 0; i < 3; ++i)
-    EXPECT_NEAR(record.velocity[i] / Speed(), expected[i] / length, 1e-6f);
-  EXPECT_NEAR(Speed(), 5.0f * 0.912025f, 1e-5f);
+  // g = 0.3: damage keeps 0.555 of 100.
+  EXPECT_EQ(record.damage, 55);  // 55.5, truncated
+  EXPECT_EQ(fake.Count(HostCallKind::Rand), 3);
 }
 
 TEST_F(Ricochet, HalfTheSpeedShareLeavesAQuarterOfTheSpeedWhateverTheScatter) {

@@ -201,33 +201,48 @@ TEST_F(Shots, CursorWrapsAfterTheLastSlot) {
 
 TEST_F(Shots, SniperTakesTheLowByteAndLeavesTheDirection) {
   fake.weaponInfoByType[255] = rifleInfo;
-  sim.Weapon(0).speedFactor = 0.25f;
-  EXPECT_FALSE(MakeSniper(0, 0x1FF, 1, 2, 3, 0, -2, 0));
+  sim.Weapon(0).speedFactor = 25.0f / 730.0f;  // 0.0342465751, muzzle speed 730
+  fake.clockMs = 2147483848u;                  // 2^31 + 200
+  EXPECT_FALSE(MakeSniper(0, 0x1FF, 1, 2, 3, 1.5f, 1.85f, -0.75f));
   const ProjectileRecord& r = sim.Record(0);
   EXPECT_EQ(r.weaponType, 255);
   EXPECT_EQ(fake.calls.back().ints, (std::vector<int64_t>{255, 1}));
   EXPECT_EQ(r.position[2], 3.0f);
-  EXPECT_EQ(r.velocity[1], -4.0f);  // row 0, muzzle speed 100
-  EXPECT_EQ(r.expiryTime, 1000.0f + 100.0f * 0.25f * 40.0f);
+  // |d| = sqrt(6.23500013) = 2.49699831, n = d / |d| = (0.6007213, 0.740889549, -0.30036065),
+  // k = 1 / 0.0342465751 = 29.2000008 and v = n x k. Dividing n by the speed factor would give
+  // (17.5410614, 21.6339741, -8.7705307).
+  EXPECT_EQ(r.velocity[0], 17.5410633f);
+  EXPECT_EQ(r.velocity[1], 21.633976f);
+  EXPECT_EQ(r.velocity[2], -8.77053165f);
+  // 100 x 0.0342465751 x 40 = 136.9863 ms after the clock read unsigned: 2^31 + 336.9863,
+  // rounded once to 2^31 + 256. Rounding the clock to float first gives 2^31 + 512.
+  EXPECT_EQ(r.expiryTime, 2147483904.0f);
   EXPECT_EQ(r.damage, 42);
 }
 
 TEST_F(Shots, M4FliesToItsEndPointWithoutAskingTheHost) {
-  sim.Weapon(31).speedFactor = 0.125f;  // muzzle speed 200
+  sim.Weapon(31).speedFactor = 25.0f / 730.0f;  // 0.0342465751
   sim.Weapon(31).tracerEvery = 1;
-  const float start[3] = {1, 1, 1};
-  float end[3] = {4, 5, 1};
+  fake.clockMs = 2;
+  const float start[3] = {1.5f, -2.0f, 0.25f};
+  float end[3] = {7.9f, 1.8f, -3.05f};
   EXPECT_FALSE(MakeM4(start, end, 0x12345));
   const ProjectileRecord& r = sim.Record(0);
-  EXPECT_EQ(end[0], 3.0f);  // direction written back
-  EXPECT_EQ(end[1], 4.0f);
+  // The direction written back: d = (6.4000001, 3.79999995, -3.29999995).
+  EXPECT_EQ(end[0], 6.4000001f);
+  EXPECT_EQ(end[1], 3.79999995f);
+  EXPECT_EQ(end[2], -3.29999995f);
   EXPECT_EQ(r.weaponType, 31);
   EXPECT_EQ(r.shooter, 0u);
   EXPECT_EQ(r.damage, 0x2345);
-  EXPECT_EQ(r.expiryTime, 1000.0f + 5.0f * 0.125f * 40.0f);
-  EXPECT_EQ(r.velocity[0], 3.0f * (1.0f / 0.625f));
-  EXPECT_EQ(r.velocity[1], 4.0f * (1.0f / 0.625f));
-  EXPECT_FLOAT_EQ(vec3::Length(r.velocity), 8.0f);
+  // |d| = 8.14186764; |d| x 0.0342465751 = 0.278831095 as a float, x 40 + 2 = 13.153244. The
+  // product left unrounded would give 13.1532431.
+  EXPECT_EQ(r.expiryTime, 13.153244f);
+  // v = d x (1 / 0.278831095) = d x 3.58640051. d / 0.278831095 would give 22.9529648 and
+  // -11.8351221 in x and z; n x (1 / speedFactor) 22.9529667, 13.6283236, -11.8351231.
+  EXPECT_EQ(r.velocity[0], 22.9529629f);
+  EXPECT_EQ(r.velocity[1], 13.6283216f);
+  EXPECT_EQ(r.velocity[2], -11.8351212f);
   EXPECT_EQ(r.isTracer, 1);
   EXPECT_EQ(tracerCounter, 1);
   EXPECT_TRUE(fake.calls.empty());

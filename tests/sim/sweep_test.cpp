@@ -13,22 +13,24 @@ using testing::FakeHost;
 using testing::HostCallKind;
 using testing::SimSetup;
 
+// The default ColBias 0.01 and SolidBias 0.1 with a speed that is not round. Worked out in
+// float: speed = sqrt(3.25^2 + 2.3^2 + 1.7^2) = 4.32926083, L = speed / 0.01 = 432.926086,
+// 1 / L = 0.00230986322 (ColBias / speed would be 0.00230986299) and
+// m = 1 / ((0.01 x L) / 0.1) = 0.0230986327 (SolidBias / speed would be 0.0230986308). The
+// position is small, so those last bits show in the segment ends.
 class Sweep : public ::testing::Test {
  protected:
   SimSetup sim{8, 4};
   FakeHost fake;
   ProjectileRecord& record = sim.Record(2);
+  static constexpr float kStart[3] = {0.00390625f, -0.001953125f, 0.0029296875f};
 
   void SetUp() override {
     record.active = 1;
-    record.position[0] = 1.0f;
-    record.position[1] = 2.0f;
-    record.position[2] = 3.0f;
-    record.velocity[0] = 0.0f;
-    record.velocity[1] = 8.0f;  // along +y, so the segment ends are exact
-    record.velocity[2] = 0.0f;
-    settings.ColBias = 0.25f;
-    settings.SolidBias = 0.5f;
+    for (int i = 0; i < 3; ++i) record.position[i] = kStart[i];
+    record.velocity[0] = 3.25f;
+    record.velocity[1] = 2.3f;
+    record.velocity[2] = 1.7f;
   }
   void Script(std::initializer_list<bool> hits) { fake.lineTestScript = hits; }
   int Tests() const { return fake.Count(HostCallKind::LineTest); }
@@ -37,6 +39,7 @@ class Sweep : public ::testing::Test {
     EXPECT_EQ(record.position[1], y);
     EXPECT_EQ(record.position[2], z);
   }
+  void ExpectUnmoved() { ExpectPosition(kStart[0], kStart[1], kStart[2]); }
 };
 
 TEST_F(Sweep, ClearProbeIsOneTestWithTheHostsArguments) {
@@ -44,12 +47,14 @@ TEST_F(Sweep, ClearProbeIsOneTestWithTheHostsArguments) {
   ClearAhead(&record);
   ASSERT_EQ(Tests(), 1);
   const auto& call = fake.calls[0];
-  EXPECT_EQ(call.floats, (std::vector<float>{1, 2, 3, 1, 2.25f, 3}));  // ColBias ahead
+  // p + v x (1 / L), ColBias ahead.
+  EXPECT_EQ(call.floats, (std::vector<float>{kStart[0], kStart[1], kStart[2], 0.011413306f,
+                                             0.00335956039f, 0.006856455f}));
   EXPECT_EQ(call.ints, (std::vector<int64_t>{1, 1, 1, 1, 1, 0, 0, 1}));
   EXPECT_NE(call.pointers[0], nullptr);
   EXPECT_NE(call.pointers[1], nullptr);
   EXPECT_NE(call.pointers[0], call.pointers[1]);
-  ExpectPosition(1, 2, 3);
+  ExpectUnmoved();
   EXPECT_EQ(record.active, 1);
   EXPECT_EQ(repeatRequested, 1);
   EXPECT_EQ(skipHostHit, 0);
@@ -59,8 +64,10 @@ TEST_F(Sweep, BlockedProbeWithAClearFirstSegmentStaysPut) {
   Script({true, false});
   ClearAhead(&record);
   ASSERT_EQ(Tests(), 2);
-  EXPECT_EQ(fake.calls[1].floats, (std::vector<float>{1, 2, 3, 1, 2.5f, 3}));  // SolidBias
-  ExpectPosition(1, 2, 3);
+  // p + v x m, SolidBias ahead.
+  EXPECT_EQ(fake.calls[1].floats, (std::vector<float>{kStart[0], kStart[1], kStart[2], 0.07897681f,
+                                                      0.051173728f, 0.0421973653f}));
+  ExpectUnmoved();
   EXPECT_EQ(record.active, 1);
 }
 
@@ -68,8 +75,10 @@ TEST_F(Sweep, WalksOutOfASolidSegmentBySegment) {
   Script({true, true, true, true, false});
   ClearAhead(&record);
   ASSERT_EQ(Tests(), 5);
-  EXPECT_EQ(fake.calls[4].floats, (std::vector<float>{1, 3.5f, 3, 1, 4.0f, 3}));
-  ExpectPosition(1, 2 + 3 * 0.5f, 3);
+  // The ends are summed step by step in float: p + step + step + step, then one more step.
+  EXPECT_EQ(fake.calls[4].floats, (std::vector<float>{0.22911793f, 0.15742743f, 0.120732725f,
+                                                      0.30418849f, 0.210554287f, 0.160000399f}));
+  ExpectPosition(0.22911793f, 0.15742743f, 0.120732725f);
   EXPECT_EQ(record.active, 1);
   EXPECT_EQ(skipHostHit, 0);
 }
@@ -83,7 +92,7 @@ TEST_F(Sweep, OneSegmentAllowedAndBlockedStops) {
   EXPECT_EQ(record.active, 0);
   EXPECT_EQ(repeatRequested, 0);
   EXPECT_EQ(skipHostHit, 1);
-  ExpectPosition(1, 2, 3);
+  ExpectUnmoved();
 }
 
 TEST_F(Sweep, NoSegmentsAllowedNeverStops) {
@@ -94,7 +103,7 @@ TEST_F(Sweep, NoSegmentsAllowedNeverStops) {
     ClearAhead(&record);
     EXPECT_EQ(Tests(), 1);
     EXPECT_EQ(record.active, 1);
-    ExpectPosition(1, 2, 3);
+    ExpectUnmoved();
   }
 }
 
@@ -103,14 +112,14 @@ TEST_F(Sweep, AlwaysBlockedMakesSolidLoopPlusOneTestsThenStops) {
   ClearAhead(&record);
   EXPECT_EQ(Tests(), 51);
   EXPECT_EQ(record.active, 0);
-  ExpectPosition(1, 2, 3);
+  ExpectUnmoved();
 }
 
 TEST_F(Sweep, NoDirectionNoTest) {
-  record.velocity[1] = 0.0f;
+  record.velocity[0] = record.velocity[1] = record.velocity[2] = 0.0f;
   ClearAhead(&record);
   EXPECT_EQ(Tests(), 0);
-  ExpectPosition(1, 2, 3);
+  ExpectUnmoved();
   EXPECT_EQ(record.active, 1);
 }
 
@@ -118,7 +127,7 @@ TEST_F(Sweep, UndefinedSegmentsAreNeverTested) {
   settings.ColBias = 0.0f;  // step = v / ((0 x inf) / SolidBias)
   ClearAhead(&record);
   EXPECT_EQ(Tests(), 0);
-  ExpectPosition(1, 2, 3);
+  ExpectUnmoved();
 }
 
 TEST_F(Sweep, StopIsTheOneWayToEnd) {
@@ -146,14 +155,11 @@ TEST_F(Sweep, CutIsMeasuredFromTheFramesStep) {
 }
 
 TEST_F(Sweep, CutIsFormedInExtendedPrecision) {
+  // (0.0732196569 x 29 - 114.428574) / 29 = -3.8725932261 before the one rounding: -3.87259316
+  // as a float. The same steps rounded to float each would give -3.8725934.
   savedTimeStep = 0.0732196569f;
-  const float speed = 29.0f, travelled = 114.428574f;
-  CutStep(travelled, speed);
-  const float extended =
-      static_cast<float>((static_cast<long double>(savedTimeStep) * speed - travelled) / speed);
-  const float single = (savedTimeStep * speed - travelled) / speed;
-  EXPECT_EQ(fake.timeStep, extended);
-  EXPECT_NE(fake.timeStep, single);  // the two differ for these values
+  CutStep(114.428574f, 29.0f);
+  EXPECT_EQ(fake.timeStep, -3.87259316f);
 }
 
 TEST_F(Sweep, CutWithoutSpeedLeavesNoTime) {
