@@ -21,6 +21,24 @@ class StripGeometryTest : public DrawingTest {
     PrepareStripFrame(&f, id, id);
     return f;
   }
+  // A camera turned to look along world +x with world z up (view = (-y, z, x) + (-5, -5, -5))
+  // and a perspective projection with clip (2 xv, 2 yv, 1.25 zv - 2.5, zv): clip z differs from
+  // w and from the view depth. Its inverse rotation maps view (a, b, 0) to world (0, -a, b).
+  // Points at world z = 5 lie on the screen's horizontal line, so a strip along it is turned by
+  // exactly a quarter turn either way and its vertices come out exact.
+  StripFrame TurnedFrame() {
+    const Matrix4 view{{{0, 0, 1, 0}, {-1, 0, 0, 0}, {0, 1, 0, 0}, {-5, -5, -5, 1}}};
+    const Matrix4 proj{{{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 1.25f, 1}, {0, 0, -2.5f, 0}}};
+    StripFrame f;
+    PrepareStripFrame(&f, view, proj);
+    return f;
+  }
+  static void ExpectExactly(int i, float x, float y, float z) {
+    SCOPED_TRACE(::testing::Message() << "vertex " << i);
+    EXPECT_EQ(tracerStrip[i].position[0], x);
+    EXPECT_EQ(tracerStrip[i].position[1], y);
+    EXPECT_EQ(tracerStrip[i].position[2], z);
+  }
   void Build(const StripFrame& frame, int slot, uint32_t pass) {
     BuildTracerStrip(tracerStrip, frame, trails_[slot], projectiles_[slot], extras_[slot], pass);
   }
@@ -100,27 +118,52 @@ TEST_F(StripGeometryTest, TracerWithoutBloomHasItsWidthAndThirdCoordinateOneHalf
   EXPECT_NEAR(offset(4), 0.2f, kTol);
 }
 
-TEST_F(StripGeometryTest, BloomWidensTheFartherEnd) {
-  settings.TracerBloom = 0.1f;
+TEST_F(StripGeometryTest, OneEndBehindTheCameraIsDividedByTheAbsoluteDepth) {
+  // Head at view (1, 0, 6): clip (2, 0, 5, 6), screen x 2 / 5 = 0.4. Tail behind the camera at
+  // view (2, 0, -4): clip (4, 0, -7.5, -4), screen x 4 / |-7.5| = 0.533. The head lies left of
+  // the tail on screen: local y turns onto view -x, world +y, and local x onto world +z.
+  // Dividing the tail by its z (-0.533) or its w (-1) would put the head on the right.
+  Trail(0, {1, -7, 5}, {11, -6, 5}, 0.5f);
+  Build(TurnedFrame(), 0, 1);
+  ExpectExactly(0, 11, -5.5f, 4.5f);
+  ExpectExactly(1, 11, -5.5f, 5.5f);
+  ExpectExactly(2, 11, -6, 4.5f);
+  ExpectExactly(3, 11, -6, 5.5f);
+  ExpectExactly(4, 1, -7, 4.5f);
+  ExpectExactly(5, 1, -7, 5.5f);
+  ExpectExactly(6, 1, -7.5f, 4.5f);
+  ExpectExactly(7, 1, -7.5f, 5.5f);
+}
+
+TEST_F(StripGeometryTest, BloomWidensTheFartherEndByItsViewDepth) {
+  settings.TracerBloom = 0.03125f;
   settings.TrTailBias = -0.25f;
-  // Head at depth 10, tail at depth 30 (the tracer flies toward the camera).
-  Trail(0, {0, 0, 30}, {2, 0, 10}, 0.2f, true, 1);
-  Build(IdentityFrame(), 0, 1);
-  const float hH = 0.2f + 0.1f * 10;
-  const float hT = 0.2f + 0.1f * 30;
-  for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(tracerStrip[i].tex[2], 1 - 0.5f * 0.2f / hH);
-  for (int i = 4; i < 8; ++i) EXPECT_FLOAT_EQ(tracerStrip[i].tex[2], 1 - 0.5f * 0.2f / hT);
-  EXPECT_GT(tracerStrip[4].tex[2], tracerStrip[0].tex[2]);  // farther end nearer to 1
-  // The strip's width across each end, in the camera's plane.
-  EXPECT_NEAR(std::fabs(tracerStrip[3].position[1] - tracerStrip[2].position[1]), 2 * hH, kTol);
-  EXPECT_NEAR(std::fabs(tracerStrip[5].position[1] - tracerStrip[4].position[1]), 2 * hT, kTol);
-  // Tail bias on the tail vertices only; u and v fixed.
+  // Head at view (1, 0, 4): clip (2, 0, 2.5, 4); tail at view (6, 0, 20): clip (12, 0, 22.5, 20).
+  // Screen x 0.8 and 0.533 by |z| (0.5 and 0.6 by |w|): the head is on the right, local y turns
+  // onto view +x, world -y, and local x onto world -z.
+  // Half-widths from the view depth: 0.25 + 0.03125 x 4 = 0.375 and 0.25 + 0.03125 x 20 = 0.875
+  // (the clip depths 2.5 and 22.5 would give 0.328125 and 0.953125). Third coordinate
+  // 1 - 0.5 x 0.25 / h: 1 - 0.333333343 and 1 - 0.142857149.
+  Trail(0, {25, -11, 5}, {9, -6, 5}, 0.25f, true, 1);
+  Build(TurnedFrame(), 0, 1);
+  ExpectExactly(0, 9, -6.375f, 5.375f);
+  ExpectExactly(1, 9, -6.375f, 4.625f);
+  ExpectExactly(2, 9, -6, 5.375f);
+  ExpectExactly(3, 9, -6, 4.625f);
+  ExpectExactly(4, 25, -11, 5.875f);
+  ExpectExactly(5, 25, -11, 4.125f);
+  ExpectExactly(6, 25, -10.125f, 5.875f);
+  ExpectExactly(7, 25, -10.125f, 4.125f);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(tracerStrip[i].tex[2], 0.666666627f);
+  for (int i = 4; i < 8; ++i) EXPECT_EQ(tracerStrip[i].tex[2], 0.857142866f);
+  // Tail bias on the tail vertices only; u and v fixed; the weapon's colour.
   const float u[] = {-1, -1, 0, 0, 0, 0, 1, 1};
   const float v[] = {-1, 1, -1, 1, -1, 1, -1, 1};
   for (int i = 0; i < TracerStripVertices; ++i) {
     EXPECT_EQ(tracerStrip[i].tex[3], i < 4 ? 0.0f : -0.25f) << "vertex " << i;
     EXPECT_EQ(tracerStrip[i].tex[0], u[i]);
     EXPECT_EQ(tracerStrip[i].tex[1], v[i]);
+    EXPECT_EQ(tracerStrip[i].diffuse, weapons_[1].tracerColour);
   }
 }
 
@@ -154,27 +197,35 @@ TEST_F(StripGeometryTest, RefractionTailOfALiveProjectile) {
   p.weaponType = 1;
   p.position[0] = 4, p.position[1] = 5, p.position[2] = 6;
   p.velocity[0] = 1, p.velocity[1] = -1, p.velocity[2] = 0.5f;
-  Trail(0, {0, 0, 0}, {4, 5, 6});
-  // At the shot E = L x R: the tail is the projectile's own position, the body has no length.
-  const float lr = weapons_[1].ammoTrailLength * settings.AmRefractLen;
-  extras_[0].refractLength = lr;
-  Vec3 tail = RefractionTail(trails_[0], p, extras_[0]);
+  // The trail's end lags the projectile (it was written before the last step): the tail
+  // reaches back from the projectile's own position, not from the trail's end.
+  Trail(0, {0, 0, 0}, {3.5f, 5.5f, 5.75f});
+  const auto tailAnchor = [&] {
+    Build(IdentityFrame(), 0, 0);
+    for (int i = 5; i < 8; ++i)
+      EXPECT_EQ(0, std::memcmp(tracerStrip[i].normal, tracerStrip[4].normal, 12));
+    return Vec3{tracerStrip[4].normal[0], tracerStrip[4].normal[1], tracerStrip[4].normal[2]};
+  };
+  // At the shot E = L x R = 3 x 2: the tail is the projectile's position, the body has no length.
+  extras_[0].refractLength = 6;
+  Vec3 tail = tailAnchor();
   EXPECT_EQ(tail.x, 4);
   EXPECT_EQ(tail.y, 5);
   EXPECT_EQ(tail.z, 6);
-  // As the trail update lowers E the tail reaches back along the path.
-  extras_[0].refractLength = lr - 2;
-  tail = RefractionTail(trails_[0], p, extras_[0]);
-  EXPECT_FLOAT_EQ(tail.x, 2);
-  EXPECT_FLOAT_EQ(tail.y, 7);
-  EXPECT_FLOAT_EQ(tail.z, 5);
-  // A tracer uses its own length and factor; a type outside the table row 0.
+  // As the trail update lowers E the tail reaches back along the path: T = 6 - 4 = 2.
+  extras_[0].refractLength = 4;
+  tail = tailAnchor();
+  EXPECT_EQ(tail.x, 2);
+  EXPECT_EQ(tail.y, 7);
+  EXPECT_EQ(tail.z, 5);
+  // A tracer uses its own length and factor (4 x 1.5); a type outside the table row 0.
   p.isTracer = 1;
   p.weaponType = -3;
   extras_[0].refractLength = 0;
-  tail = RefractionTail(trails_[0], p, extras_[0]);
-  const float t = weapons_[0].tracerTrailLength * settings.TrRefractLen;
-  EXPECT_FLOAT_EQ(tail.x, 4 - t);
+  tail = tailAnchor();
+  EXPECT_EQ(tail.x, -2);
+  EXPECT_EQ(tail.y, 11);
+  EXPECT_EQ(tail.z, 3);
 }
 
 TEST_F(StripGeometryTest, RefractionPassUsesRefractSizeAndKeepsTheThirdCoordinate) {
