@@ -43,6 +43,9 @@ extern "C" void CallWithCanaries(const void* fn, uint32_t ecx, const uint32_t* a
 extern "C" void RecordingChainTarget();
 extern "C" uint32_t chainSeen[8];  // eax ecx edx ebx esp ebp esi edi
 extern "C" uint32_t chainCalls;
+extern "C" void ClobberingDraw();
+extern "C" uint32_t drawCalls;
+extern "C" uint16_t drawSeenControl;
 
 namespace pellix {
 namespace {
@@ -149,6 +152,14 @@ class HookShellTest : public ::testing::Test {
     for (float v : values) in.x87[in.x87Count++] = v;
   }
   uint32_t& StackAt(uint32_t offset) { return stack[kSiteWord + offset / 4]; }
+  // The host's frame at the impact site: hit point at ESP + 0x24, normal at + 0x34, surface
+  // byte at + 0x57 (the bytes around it are not part of it).
+  void PutHit(std::initializer_list<float> point, std::initializer_list<float> normal,
+              uint8_t surface) {
+    std::memcpy(&StackAt(0x24), point.begin(), 12);
+    std::memcpy(&StackAt(0x34), normal.begin(), 12);
+    reinterpret_cast<uint8_t*>(&StackAt(0x54))[3] = surface;
+  }
 
   // Every register except the listed outputs as it was at the site.
   void ExpectKept(const char* outputs) {
@@ -240,6 +251,87 @@ TEST_F(HookShellTest, StepEndLoadsFromTheSitesStack) {
   ExpectKept("ecx edx");
 }
 
+// Through the shells, as the host's loop body reaches them for one pool record: a plain hit
+// scales the damage the host's hit handling sees, and the step end puts it back.
+TEST_F(HookShellTest, PoolHitIsResolvedAndItsDamageRestoredAtTheStepEnd) {
+  settings.minSpeedScaled = 1.0f;
+  sim.Weapon(0).speedFactor = 0.125f;  // speed 4 is half the muzzle speed
+  ProjectileRecord& record = sim.Record(1);
+  record.active = 1;
+  record.damage = 100;
+  record.velocity[0] = 4.0f;
+  projectileLoopOnPool = 1;
+  in.edi = Address(&record) + 4;
+  in.eax = 0x12345603;  // AL 3: a hit of kind 3, surface class 6
+  in.control = 0x027F;
+  PutHit({1, 0, 0}, {-1, 0, 0}, 0);
+  StackAt(0x14) = 0x11112222;
+  StackAt(0x18) = 0x33334444;
+  PushX87({6.0f, -0.5f});
+  Run(ImpactShell);
+  EXPECT_EQ(resumed.eip, 0x736288u);
+  ExpectKept("");
+  ExpectX87({-0.5f, 6.0f});
+  EXPECT_EQ(record.damage, 25);  // a quarter of the energy
+  EXPECT_EQ(damageRestorePending, 1);
+  EXPECT_EQ(fake.Count(testing::HostCallKind::SurfaceClass), 0);
+
+  Run(StepEndShell);
+  EXPECT_EQ(resumed.eip, 0x7367F3u);
+  EXPECT_EQ(record.damage, 100);
+  EXPECT_EQ(damageRestorePending, 0);
+  EXPECT_EQ(resumed.ecx, 0x11112222u);
+  EXPECT_EQ(resumed.edx, 0x33334444u);
+  ExpectKept("ecx edx");
+  ExpectX87({-0.5f, 6.0f});
+
+  // With a repeat asked for, the step end goes straight to the loop's advance, loading nothing.
+  record.damage = 7;
+  savedDamage = 0xABCD;
+  damageRestorePending = 1;
+  repeatRequested = 1;
+  Run(StepEndShell);
+  EXPECT_EQ(resumed.eip, 0x73680Bu);
+  EXPECT_EQ(static_cast<uint16_t>(record.damage), 0xABCDu);
+  ExpectKept("");
+  ExpectX87({-0.5f, 6.0f});
+}
+
+TEST_F(HookShellTest, PoolHitThatEndsTheHostsHandlingResumesAtTheSkip) {
+  // A round leaving a solid: its point and normal come from the host's frame, the surface
+  // byte zero-extended, the kind from EAX.
+  settings.minSpeedScaled = 1.0f;
+  settings.Pierce = 1;
+  sim.Weapon(0).speedFactor = 0.25f;
+  ProjectileRecord& record = sim.Record(2);
+  record.active = 1;
+  record.damage = 100;
+  record.position[1] = 3.0f;
+  record.position[2] = 5.0f;
+  record.velocity[0] = 4.0f;
+  sim.Extra(2).pierceBudget = 100.0f;
+  projectileLoopOnPool = 1;
+  savedTimeStep = 1.0f;
+  in.edi = Address(&record) + 4;
+  in.eax = 0x12345601;  // kind 1: the host names the surface class
+  PutHit({2, 3, 5}, {1, 0, 0}, 0x9C);
+  PushX87({6.0f, -0.5f});
+  Run(ImpactShell);
+  EXPECT_EQ(resumed.eip, 0x73677Cu);
+  ExpectKept("");
+  ExpectX87({-0.5f, 6.0f});
+  const auto surface = fake.Calls(testing::HostCallKind::SurfaceClass);
+  ASSERT_EQ(surface.size(), 1u);
+  EXPECT_EQ(surface[0].ints, (std::vector<int64_t>{0x9C}));
+  // Out through the hit point, pushed ColBias / |D / |v|| = 0.01 / 2 further along x.
+  EXPECT_EQ(record.position[0], 2.0f + 0.005f);
+  EXPECT_EQ(record.position[1], 3.0f);
+  EXPECT_EQ(record.position[2], 5.0f);
+  EXPECT_EQ(record.damage, 0);
+  EXPECT_EQ(skipHostHit, 0);  // consumed by the entry
+  EXPECT_EQ(repeatRequested, 1);
+}
+
 TEST_F(HookShellTest, TraceColourSetsEaxAndEdiOnly) {
   TrailRecord record{};  // a pool trail, while the loop walks the pool
   traceLoopOnPool = 1;
@@ -254,7 +346,7 @@ TEST_F(HookShellTest, TraceColourSetsEaxAndEdiOnly) {
   traceLoopOnPool = 0;
 }
 
-TEST_F(HookShellTest, TraceLoopEndFastPathAndSentinel) {
+TEST_F(HookShellTest, TraceLoopEndFastPathSentinelAndDrawing) {
   in.esi = ha::HostTraceArrayEnd - 44 + 8;
   Run(TraceLoopEndShell);
   EXPECT_EQ(resumed.eip, ha::TraceLoopTop);
@@ -268,7 +360,23 @@ TEST_F(HookShellTest, TraceLoopEndFastPathAndSentinel) {
   EXPECT_EQ(resumed.esi, Address(&sentinelTrace) + 8);
   ExpectKept("esi");
   EXPECT_EQ(traceLoopOnPool, 1);
-  traceLoopOnPool = 0;
+
+  // After the sentinel's visit: the drawing runs once with a clean FPU, and whatever it does to
+  // the registers and the FPU, the host finds its own after the loop.
+  drawTracers = &ClobberingDraw;
+  drawCalls = 0;
+  drawSeenControl = 0;
+  in.esi = Address(&sentinelTrace) + 8 + 44;
+  in.control = 0x027F;
+  PushX87({2.5f, -1.0f, 1e30f});
+  Run(TraceLoopEndShell);
+  drawTracers = nullptr;
+  EXPECT_EQ(drawCalls, 1u);
+  EXPECT_EQ(drawSeenControl, 0x037F);
+  EXPECT_EQ(resumed.eip, 0x723F63u);
+  ExpectKept("");
+  ExpectX87({1e30f, -1.0f, 2.5f});
+  EXPECT_EQ(traceLoopOnPool, 0);
 }
 
 TEST_F(HookShellTest, FlightForcesPassesTheStepAndRedoesTheDisplacedWork) {

@@ -123,8 +123,30 @@ _RecordingChainTarget:
         mov edx, 0xDEAD0002
         ret
 
+# The plug-in's drawing as Direct3D leaves the FPU: another control word, and the registers a
+# called routine may change changed. Records the control word it was called with.
+        .globl _ClobberingDraw
+_ClobberingDraw:
+        fnstcw [_drawSeenControl]
+        inc dword ptr [_drawCalls]
+        fldcw [drawControl]
+        mov eax, 0xDEAD0011
+        mov ecx, 0xDEAD0012
+        mov edx, 0xDEAD0013
+        ret
+
+        .data
+drawControl:
+        .word 0x0C7F                   # single precision, rounding toward zero
+
         .bss
         .balign 4
+        .globl _drawCalls
+_drawCalls:
+        .space 4
+        .globl _drawSeenControl
+_drawSeenControl:
+        .space 4
         .globl _harnessSavedEsp
 _harnessSavedEsp:
         .space 4
