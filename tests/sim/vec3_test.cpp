@@ -27,9 +27,10 @@ TEST(Vec3, NormalizeKeepsZeroAndDividesByTheFloatLength) {
 }
 
 TEST(Vec3, LengthIsTheFloatSqrtOfTheFloatSum) {
-  const float v[3] = {1.0f, 1e-4f, 1e-4f};
-  const float sum = 1.0f * 1.0f + 1e-4f * 1e-4f + 1e-4f * 1e-4f;
-  EXPECT_EQ(vec3::Length(v), std::sqrt(sum));
+  // In float: 1.004004 + 7.83999985e-06 = 1.00401187, + 0.0900000036 = 1.0940119, whose root
+  // is 1.04595029. The exact sum, or the float sum taken from z, gives 1.04595017.
+  const float v[3] = {1.002f, 0.0028f, 0.3f};
+  EXPECT_EQ(vec3::Length(v), 1.04595029f);
 }
 
 TEST(Truncate, TowardZeroAndIndefiniteOutsideTheRange) {

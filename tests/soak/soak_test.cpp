@@ -131,7 +131,6 @@ class SoakTest : public ::testing::TestWithParam<SoakCase> {
         MakeM4(start, end, 30 + random() % 50);
         break;
     }
-    ++shots;
   }
 
   std::vector<WeaponBallistics> weapons;
@@ -139,7 +138,6 @@ class SoakTest : public ::testing::TestWithParam<SoakCase> {
   BoxPlaneWorld world;
   std::unique_ptr<PoolStorage> storage;
   std::unique_ptr<LoopModel> model;
-  long shots = 0;
 };
 
 TEST_P(SoakTest, InvariantsHoldAfterEveryFrame) {
@@ -194,7 +192,6 @@ TEST_P(SoakTest, InvariantsHoldAfterEveryFrame) {
               impacts * (std::max<int32_t>(settings.SolidLoop, 0) + 1) + 1);  // bounded probes
     impacts = 0;
   }
-  EXPECT_GT(shots, 3 * kSlots) << "the pool is overfilled several times";
   // With a push-off from surfaces, some rounds go on within their frame and leave solids.
   if (settings.ColBias > 0.0f) {
     if (settings.MaxLoop > 0) {

@@ -211,15 +211,15 @@ TEST_F(TrailUpdateTest, ExpiryAcrossAWrapOfTheClock) {
 }
 
 TEST_F(TrailUpdateTest, NoSlotsMeansNothingIsTouched) {
+  Shoot(0, 0, 0);  // F = 3.0
   for (int32_t slots : {0, -5}) {
     settings.MaxPellix = slots;
-    Rebuild();
-    Update(100);  // the pool's arrays are null: any access would fault
-    SUCCEED();
+    Update(100);
+    EXPECT_EQ(T(0).activity, 0);
+    EXPECT_EQ(X(0).trailLength, 3.0f);  // not decayed
   }
   // With slots, a slot beyond MaxPellix is never written.
   settings.MaxPellix = 8;
-  Rebuild();
   Shoot(7, 0, 0);
   settings.MaxPellix = 7;
   Update(100);
@@ -278,7 +278,7 @@ TEST(TrailColourTest, PlainForEveryRecordThatIsNotATracer) {
   rows[0].tracerColour = 0xFF112233;
   rows[1].tracerColour = 0xFF445566;
   weaponTable = rows;
-  EXPECT_EQ(TrailColour(0, 1), kPlainTrailColour);
+  EXPECT_EQ(TrailColour(0, 1), 0x00FFFF80u);
   EXPECT_EQ(TrailColour(2, 1), 0x00FFFF80u);  // only bit 0 counts
   EXPECT_EQ(TrailColour(0xFE, 0), 0x00FFFF80u);
   EXPECT_EQ(TrailColour(1, 1), 0xFF445566u);
