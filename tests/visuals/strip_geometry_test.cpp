@@ -33,11 +33,12 @@ class StripGeometryTest : public DrawingTest {
     PrepareStripFrame(&f, view, proj);
     return f;
   }
-  static void ExpectExactly(int i, float x, float y, float z) {
-    SCOPED_TRACE(::testing::Message() << "vertex " << i);
-    EXPECT_EQ(tracerStrip[i].position[0], x);
-    EXPECT_EQ(tracerStrip[i].position[1], y);
-    EXPECT_EQ(tracerStrip[i].position[2], z);
+  static void ExpectExactly(const float (&expected)[TracerStripVertices][3]) {
+    for (int i = 0; i < TracerStripVertices; ++i) {
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(tracerStrip[i].position[k], expected[i][k]) << "vertex " << i << " axis " << k;
+      }
+    }
   }
   void Build(const StripFrame& frame, int slot, uint32_t pass) {
     BuildTracerStrip(tracerStrip, frame, trails_[slot], projectiles_[slot], extras_[slot], pass);
@@ -125,14 +126,14 @@ TEST_F(StripGeometryTest, OneEndBehindTheCameraIsDividedByTheAbsoluteDepth) {
   // Dividing the tail by its z (-0.533) or its w (-1) would put the head on the right.
   Trail(0, {1, -7, 5}, {11, -6, 5}, 0.5f);
   Build(TurnedFrame(), 0, 1);
-  ExpectExactly(0, 11, -5.5f, 4.5f);
-  ExpectExactly(1, 11, -5.5f, 5.5f);
-  ExpectExactly(2, 11, -6, 4.5f);
-  ExpectExactly(3, 11, -6, 5.5f);
-  ExpectExactly(4, 1, -7, 4.5f);
-  ExpectExactly(5, 1, -7, 5.5f);
-  ExpectExactly(6, 1, -7.5f, 4.5f);
-  ExpectExactly(7, 1, -7.5f, 5.5f);
+  ExpectExactly({{11, -5.5f, 4.5f},
+                 {11, -5.5f, 5.5f},
+                 {11, -6, 4.5f},
+                 {11, -6, 5.5f},
+                 {1, -7, 4.5f},
+                 {1, -7, 5.5f},
+                 {1, -7.5f, 4.5f},
+                 {1, -7.5f, 5.5f}});
 }
 
 TEST_F(StripGeometryTest, BloomWidensTheFartherEndByItsViewDepth) {
@@ -146,14 +147,14 @@ TEST_F(StripGeometryTest, BloomWidensTheFartherEndByItsViewDepth) {
   // 1 - 0.5 x 0.25 / h: 1 - 0.333333343 and 1 - 0.142857149.
   Trail(0, {25, -11, 5}, {9, -6, 5}, 0.25f, true, 1);
   Build(TurnedFrame(), 0, 1);
-  ExpectExactly(0, 9, -6.375f, 5.375f);
-  ExpectExactly(1, 9, -6.375f, 4.625f);
-  ExpectExactly(2, 9, -6, 5.375f);
-  ExpectExactly(3, 9, -6, 4.625f);
-  ExpectExactly(4, 25, -11, 5.875f);
-  ExpectExactly(5, 25, -11, 4.125f);
-  ExpectExactly(6, 25, -10.125f, 5.875f);
-  ExpectExactly(7, 25, -10.125f, 4.125f);
+  ExpectExactly({{9, -6.375f, 5.375f},
+                 {9, -6.375f, 4.625f},
+                 {9, -6, 5.375f},
+                 {9, -6, 4.625f},
+                 {25, -11, 5.875f},
+                 {25, -11, 4.125f},
+                 {25, -10.125f, 5.875f},
+                 {25, -10.125f, 4.125f}});
   for (int i = 0; i < 4; ++i) EXPECT_EQ(tracerStrip[i].tex[2], 0.666666627f);
   for (int i = 4; i < 8; ++i) EXPECT_EQ(tracerStrip[i].tex[2], 0.857142866f);
   // Tail bias on the tail vertices only; u and v fixed; the weapon's colour.
