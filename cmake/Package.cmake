@@ -2,8 +2,9 @@
 # package`). Its files lie flat, as they lie in the game's folder: opened in Explorer, they are
 # selected and dragged there in one go, and "Extract All" already makes a folder of its own.
 set(PELLIX_VERSION ${PROJECT_VERSION})
-configure_file(${PROJECT_SOURCE_DIR}/docs/player-guide.md ${CMAKE_BINARY_DIR}/generated/pellix-guide.txt
-               @ONLY NEWLINE_STYLE CRLF)  # read in Notepad
+# The guide, with the version filled in and Windows line ends for Notepad.
+configure_file(${PROJECT_SOURCE_DIR}/docs/player-guide.md
+               ${CMAKE_BINARY_DIR}/generated/pellix-guide.txt @ONLY NEWLINE_STYLE CRLF)
 
 install(TARGETS pellix pellix-lab RUNTIME DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/data/pellix.ini ${PROJECT_SOURCE_DIR}/data/pellix_weapon.dat

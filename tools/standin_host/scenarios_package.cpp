@@ -44,8 +44,9 @@ void ConfigureInstalled(ScenarioConfig& c) { c.filesAsTheyAre = true; }
 
 void RunInstalled(const ScenarioConfig&, const Library&) {
   ClearHost(300000);
+  const std::string ini = Beside("pellix.ini");
   const int maxWeapon =
-      static_cast<int>(GetPrivateProfileIntA("PELLIX", "MaxWeapon", 0, Beside("pellix.ini").c_str()));
+      static_cast<int>(GetPrivateProfileIntA("PELLIX", "MaxWeapon", 0, ini.c_str()));
   const std::map<int, float> speeds = MuzzleSpeeds();
   if (!Check(!speeds.empty() && speeds.count(0) == 1 && maxWeapon >= 0,
              "the weapon file and pellix.ini lie beside the program", "%u rows, MaxWeapon %d",
