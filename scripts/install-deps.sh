@@ -8,7 +8,7 @@ SUDO=""
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev zlib1g-dev chromium
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 glslang-tools
   wine wine32:i386 xvfb xauth libgl1-mesa-dri:i386 libglx-mesa0:i386
 )
 

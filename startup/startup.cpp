@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "pellix_version.h"
 #include "startup/data_paths.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
@@ -58,6 +59,8 @@ StartupResult RunStartup(const StartupPlatform& platform, StartupLog& log) {
   StartupResult result;
   settings = Settings{};
   settingsPath[0] = '\0';
+
+  log.Line("Pellix %s", PELLIX_VERSION);  // which build wrote the log
 
   // Step 1: the executable's folder and the INI path.
   if (!platform.executablePath || !SetDataFolder(platform.executablePath)) {

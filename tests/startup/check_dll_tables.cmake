@@ -1,7 +1,11 @@
-# Checks a built DLL's tables: no exported name or address, and imports only from the system
-# DLLs the plug-in may use. Run as: cmake -DDLL=... -DOBJDUMP=... -P check_dll_tables.cmake
+# Checks a built DLL's (or program's) tables: no exported name or address, and imports only
+# from the system DLLs it may use (by default those of the plug-in).
+# Run as: cmake -DDLL=... -DOBJDUMP=... [-DALLOWED=a.dll;b.dll] -P check_dll_tables.cmake
 cmake_minimum_required(VERSION 3.25)
 set(allowed kernel32.dll user32.dll msvcrt.dll d3d9.dll d3dx9_40.dll)
+if(DEFINED ALLOWED)
+  set(allowed ${ALLOWED})
+endif()
 
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

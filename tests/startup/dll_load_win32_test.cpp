@@ -5,10 +5,15 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "pellix_version.h"
 
 namespace {
 
@@ -47,6 +52,7 @@ TEST(DllLoad, StartupRunsOnAttachBesideTheExecutable) {
   ASSERT_NE(library, nullptr) << "attach must return TRUE";  // FALSE would fail the load
 
   const std::string log = ReadText(gameFolder / "pellix.log");
+  EXPECT_EQ(log.rfind("Pellix " PELLIX_VERSION "\n", 0), 0u) << log;  // the first line
   EXPECT_NE(log.find("data folder: " + gameFolder.string()), std::string::npos) << log;
   EXPECT_NE(log.find("MaxPellix 0,"), std::string::npos) << log;
   EXPECT_NE(log.find("stopped: MaxPellix must be at least 1"), std::string::npos) << log;
@@ -63,6 +69,47 @@ TEST(DllLoad, StartupRunsOnAttachBesideTheExecutable) {
 
   fs::remove(gameFolder / "pellix.ini");
   fs::remove_all(libraryFolder);
+}
+
+// What Explorer shows under Properties > Details, read as Windows reads it. (The test program
+// imports version.dll for this; the library itself does not.)
+TEST(DllLoad, VersionResourceNamesTheBuild) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(PELLIX_DLL_PATH, &ignored);
+  ASSERT_GT(size, 0u) << "no version resource";
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(PELLIX_DLL_PATH, 0, size, info.data()));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  unsigned major = 0, minor = 0, patch = 0;
+  ASSERT_EQ(std::sscanf(PELLIX_VERSION, "%u.%u.%u", &major, &minor, &patch), 3);
+  EXPECT_EQ(fixed->dwFileVersionMS, major << 16 | minor);
+  EXPECT_EQ(fixed->dwFileVersionLS, patch << 16);
+  EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+
+  const std::pair<const char*, std::string> expected[] = {
+      {"ProductName", "Pellix"},
+      {"ProductVersion", PELLIX_VERSION},
+      {"FileVersion", PELLIX_VERSION},
+      {"OriginalFilename", "pellix.dll"},
+      {"FileDescription", ""},  // any text
+      {"LegalCopyright", ""},
+  };
+  for (const auto& [name, value] : expected) {
+    const std::string key = std::string("\\StringFileInfo\\040904B0\\") + name;
+    char* text = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&text), &length))
+        << name;
+    std::printf("%s: %s\n", name, text);
+    if (value.empty()) {
+      EXPECT_GT(std::strlen(text), 0u) << name;
+    } else {
+      EXPECT_EQ(text, value) << name;
+    }
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "pellix_version.h"
 #include "startup/data_paths.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
@@ -116,6 +117,9 @@ TEST_F(Startup, AllStepsInOrder) {
   EXPECT_EQ(allocations, 5);  // weapon table, surface table, three pool arrays
   EXPECT_TRUE(LogHas("weapons: C:\\Games\\Host\\pellix_weapon.dat: 2 of 4 rows filled"))
       << log.text;
+  // The version first, so a log sent in with a report says which build wrote it.
+  const std::string opening = "Pellix " PELLIX_VERSION "\ndata folder: C:\\Games\\Host\n";
+  EXPECT_EQ(std::string(log.text).rfind(opening, 0), 0u) << log.text;
   EXPECT_TRUE(LogHas("\nstarted\n")) << log.text;
   EXPECT_FALSE(LogHas("warning")) << log.text;
 }

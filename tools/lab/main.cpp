@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "pellix_version.h"
 #include "startup/tables.h"
 #include "tools/lab/impact_table.h"
 #include "tools/lab/lab_session.h"
@@ -94,6 +95,7 @@ bool Load(lab::LabSession& session, const std::string& dir, const Common& c) {
 int main(int argc, char** argv) {
   CLI::App app{"pellix-lab: the plug-in's own ballistics code on a built-in scene"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("pellix-lab ") + PELLIX_VERSION);
   // "/path/to/data" is a folder, not a Windows-style "/option" (CLI11's default on Windows).
   app.allow_windows_style_options(false);
   int status = 0;

@@ -51,9 +51,11 @@ int main(int argc, char** argv) {
   ScenarioConfig config;
   scenario->configure(config);
   const std::string folder = ExeFolder();
-  WriteBeside(folder, "pellix.ini", config.ini);
-  WriteBeside(folder, "pellix_weapon.dat", config.weapons);
-  WriteBeside(folder, "pellix_surface.dat", config.surfaces);
+  if (!config.filesAsTheyAre) {
+    WriteBeside(folder, "pellix.ini", config.ini);
+    WriteBeside(folder, "pellix_weapon.dat", config.weapons);
+    WriteBeside(folder, "pellix_surface.dat", config.surfaces);
+  }
 
   LayHost(config.variant);
   CatchMessageBoxes(config.answerYes, config.expectedDialog);

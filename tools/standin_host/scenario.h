@@ -14,6 +14,7 @@ struct ScenarioConfig {
   std::string expectedDialog;     // checked as each dialog shows, when set
   bool expectViolations = false;  // the scenario judges the contract checks itself
   HostVariant variant;
+  bool filesAsTheyAre = false;  // run on the files already beside the program (a release)
   std::string ini;       // pellix.ini beside the executable (empty: no file)
   std::string weapons;   // pellix_weapon.dat
   std::string surfaces;  // pellix_surface.dat
@@ -41,6 +42,7 @@ ScenarioList FlightScenarios();
 ScenarioList TrailScenarios();
 ScenarioList Direct3DScenarios();
 ScenarioList CrosscheckScenarios();
+ScenarioList PackageScenarios();
 
 const Scenario* FindScenario(const char* name);
 void ListScenarios();

@@ -46,6 +46,15 @@ void SetupHostData() {
   std::memset(weapon, 0, 64);
 }
 
+void ClearHost(uint32_t clockMs) {
+  SetupHostData();
+  ClearWorld();
+  for (int i = 0; i < kHostProjectiles; ++i) std::memset(&HostProjectile(i), 0, 44);
+  for (int i = 0; i < kHostTraces; ++i) std::memset(&HostTrace(i), 0, 44);
+  HostClockMs() = clockMs;
+  HostWind() = {0, 0, 0};
+}
+
 namespace {
 
 uint32_t Bits(float f) {

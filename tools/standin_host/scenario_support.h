@@ -20,6 +20,8 @@ inline constexpr uint32_t kTracerColour22 = 0xFF20C040;
 
 // The host's weapon-info records and shooters for the weapon file above.
 void SetupHostData();
+// SetupHostData, an empty world, no host projectile or trace, no wind, the clock at `clockMs`.
+void ClearHost(uint32_t clockMs);
 
 struct ShotResult {
   uint32_t eax;

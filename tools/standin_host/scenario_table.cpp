@@ -6,8 +6,8 @@
 namespace standin {
 namespace {
 
-ScenarioList (*const kLists[])() = {&BindingScenarios, &FlightScenarios, &TrailScenarios,
-                                    &Direct3DScenarios, &CrosscheckScenarios};
+ScenarioList (*const kLists[])() = {&BindingScenarios,   &FlightScenarios,     &TrailScenarios,
+                                    &Direct3DScenarios, &CrosscheckScenarios, &PackageScenarios};
 
 }  // namespace
 

@@ -14,15 +14,6 @@ namespace {
 
 constexpr uint32_t kStartClock = 100000;
 
-void ClearHost() {
-  SetupHostData();
-  ClearWorld();
-  for (int i = 0; i < kHostProjectiles; ++i) std::memset(&HostProjectile(i), 0, 44);
-  for (int i = 0; i < kHostTraces; ++i) std::memset(&HostTrace(i), 0, 44);
-  HostClockMs() = kStartClock;
-  HostWind() = {0, 0, 0};
-}
-
 void Configure(ScenarioConfig& c, const char* physics) {
   c.ini = MakeIni(physics, "TracerType=0\r\n");
   c.weapons = WeaponFile();
@@ -70,7 +61,7 @@ int ScaledDamage(const Vec3& v, float speedFactor, int damage) {
 void ConfigureShots(ScenarioConfig& c) { Configure(c, "Gravity=0\r\nAirResist=0\r\n"); }
 
 void RunShots(const ScenarioConfig&, const Library&) {
-  ClearHost();
+  ClearHost(kStartClock);
   HostCalls& calls = Calls();
   Vec3 s1{1, 2, 3}, e1{101, 2, 3}, a1{9, 9, 9};
   const ShotResult r1 = FireMake(22, kPedestrianShooter, 0, &s1, &e1, &a1);
@@ -138,7 +129,7 @@ void ConfigureGravity(ScenarioConfig& c) {
 }
 
 void RunGravity(const ScenarioConfig&, const Library&) {
-  ClearHost();
+  ClearHost(kStartClock);
   FireSniper(0, 22, {0, 0, 0}, {1, 0, 0});
   const float steps[4] = {1.0f, 1.0f, 0.5f, 1.25f};
   for (float dt : steps) RunFrame(dt, 50);
@@ -159,7 +150,7 @@ void RunGravity(const ScenarioConfig&, const Library&) {
 void ConfigureDrag(ScenarioConfig& c) { Configure(c, "Gravity=0\r\nAirResist=1\r\n"); }
 
 void RunDrag(const ScenarioConfig&, const Library&) {
-  ClearHost();
+  ClearHost(kStartClock);
   HostWind() = {0, 50, 0};
   FireSniper(0, 23, {0, 0, 0}, {1, 0, 0});
   for (int f = 0; f < 3; ++f) RunFrame(1.0f, 50);
@@ -181,7 +172,7 @@ void ConfigureImpacts(ScenarioConfig& c) {
 }
 
 void RunImpacts(const ScenarioConfig&, const Library&) {
-  ClearHost();
+  ClearHost(kStartClock);
   AddSolid(Plane({-1, 0, 0}, -50, 7, 1));
   Solid ped;
   ped.lo = {30, 9, -1};
@@ -245,7 +236,7 @@ void ConfigureRepeats(ScenarioConfig& c) {
 }
 
 void RunRepeats(const ScenarioConfig&, const Library&) {
-  ClearHost();
+  ClearHost(kStartClock);
   // A corridor between y = -1 and y = 1: a projectile crossing it bounces every few units.
   AddSolid(Plane({0, -1, 0}, -1, 7, 1));
   AddSolid(Plane({0, 1, 0}, -1, 7, 1));
@@ -298,7 +289,7 @@ void ConfigureNoRepeats(ScenarioConfig& c) {
 }
 
 void RunNoRepeats(const ScenarioConfig&, const Library&) {
-  ClearHost();
+  ClearHost(kStartClock);
   AddSolid(Plane({0, -1, 0}, -1, 7, 1));
   AddSolid(Plane({0, 1, 0}, -1, 7, 1));
   SetSurfaceClass(7, 3);
@@ -323,7 +314,7 @@ void ConfigurePierce(ScenarioConfig& c) {
 }
 
 void RunPierce(const ScenarioConfig&, const Library&) {
-  ClearHost();
+  ClearHost(kStartClock);
   Solid slab;
   slab.lo = {30, -5, -5};
   slab.hi = {32, 5, 5};
@@ -366,7 +357,7 @@ void ConfigureSkip(ScenarioConfig& c) {
 }
 
 void RunSkip(const ScenarioConfig&, const Library&) {
-  ClearHost();
+  ClearHost(kStartClock);
   AddSolid(Plane({-1, 0, 0}, -50, 7, 1));
   SetSurfaceClass(7, 3);
   SetEffectCreateResult(kEffectObjects + 0x10);
