@@ -142,8 +142,10 @@ constexpr RangeQuantity kColumns[] = {RangeQuantity::Drop, RangeQuantity::Speed,
                                       RangeQuantity::Energy, RangeQuantity::Damage};
 
 std::string FindingText(const Finding& f) {
-  return f.file + (f.line > 0 ? ":" + std::to_string(f.line) : "") + ": " +
-         (f.fault ? "" : "note: ") + f.reason;
+  std::string text = f.file;
+  if (f.line > 0) text.append(":").append(std::to_string(f.line));
+  text.append(f.fault ? ": " : ": note: ").append(f.reason);
+  return text;
 }
 
 }  // namespace
@@ -280,22 +282,23 @@ void PrintDiffText(const DiffResult& r, const DiffOptions& o, std::ostream& out)
     section(std::string("surface ") + kSurfaceKeys[s.surfaceClass]);
     for (const ValueChange& c : s.fields) out << "  " << DescribeChange(c) << "\n";
   }
-  // Flips one by one; cells that keep their outcome with other numbers, counted.
+  // Flips as a table per surface; cells that keep their outcome with other numbers, counted.
   std::map<std::pair<int32_t, int32_t>, int> renumbered;
-  int32_t lastClass = -1;
+  std::map<int32_t, Table> flips;
   for (const CellChange& c : r.cells) {
     if (!c.Flipped()) {
       ++renumbered[{c.surfaceClass, c.weapon}];
       continue;
     }
-    if (c.surfaceClass != lastClass) {
-      section(std::string("outcomes that flip on ") + kSurfaceKeys[c.surfaceClass] +
-              " (weapon row, angle from the normal, speed share: old -> new)");
-      lastClass = c.surfaceClass;
-    }
-    out << "  weapon " << c.weapon << "  " << FormatFixed(c.old.angleDeg, 0) << " deg  "
-        << FormatFixed(c.old.speedShare, 2) << ": " << OutcomeName(c.old.outcome) << " -> "
-        << OutcomeName(c.now.outcome) << "\n";
+    Table& t = flips[c.surfaceClass];
+    t.columns = {"weapon", "angle", "speedShare", "old", "new"};
+    t.rows.push_back({Integer(c.weapon), Number(c.old.angleDeg, 0), Number(c.old.speedShare, 2),
+                      Text(OutcomeName(c.old.outcome)), Text(OutcomeName(c.now.outcome))});
+  }
+  for (const auto& [cls, table] : flips) {
+    section(std::string("outcomes that flip on ") + kSurfaceKeys[cls] +
+            " (angle from the normal, speed as a share of the muzzle speed)");
+    PrintTable(out, table, OutputFormat::Text);
   }
   if (!renumbered.empty()) {
     section("outcomes that stay, with other numbers (damage, kept speed, depth, exit speed)");

@@ -99,7 +99,7 @@ void PrintText(const FitResult& r, const std::string& file, std::ostream& out) {
   PrintTable(out, t, OutputFormat::Text);
   for (const std::string& c : r.conflicts) out << "cannot be met: " << c << "\n";
   out << r.startsRun << " start(s), best from start " << r.bestStart + 1 << "; " << r.evaluations
-      << " runs in " << Fixed(r.seconds, 1) << " s\n";
+      << " runs in " << Fixed(r.seconds, 2) << " s\n";
 }
 
 void PrintJson(const FitResult& r, const FitArguments& a, const std::string& file, bool written,
