@@ -16,6 +16,11 @@
 namespace pellix::lab {
 namespace {
 
+::testing::AssertionResult StartsWith(const std::string& text, const std::string& start) {
+  if (text.rfind(start, 0) == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "'" << text << "' does not start with '" << start << "'";
+}
+
 class LabFit : public ::testing::Test {
  protected:
   void Load(const std::string& dir) {
@@ -71,22 +76,18 @@ TEST_F(LabFit, SaysWhichTargetsCannotBeMetTogether) {
       << error;
   EXPECT_FALSE(r.met);
   ASSERT_EQ(r.conflicts.size(), 2u);
-  EXPECT_EQ(r.conflicts[0].rfind("speed@300=850 cannot be met together with speed@300=800 (it "
-                                 "can alone): the best fit of all reaches 825.",
-                                 0),
-            0u)
-      << r.conflicts[0];
+  EXPECT_TRUE(StartsWith(r.conflicts[0],
+                         "speed@300=850 cannot be met together with speed@300=800 (it can "
+                         "alone): the best fit of all reaches 825."));
   EXPECT_TRUE(r.targets[2].met);
 
   // Beyond the muzzle speed's bound (4 x 880): the nearest value is the bound's, less the drag
   // at its own bound of 0 leaves nothing off; gravity adds a little.
   ASSERT_TRUE(RunFit(session, weaponFile, Options(5, {"speed@300=5000"}), r, error)) << error;
   ASSERT_EQ(r.conflicts.size(), 1u);
-  EXPECT_EQ(r.conflicts[0].rfind("speed@300=5000 is out of reach with muzzleSpeed 220:3520, "
-                                 "dragAlong 0:1: the nearest value reached is 3520.",
-                                 0),
-            0u)
-      << r.conflicts[0];
+  EXPECT_TRUE(StartsWith(r.conflicts[0],
+                         "speed@300=5000 is out of reach with muzzleSpeed 220:3520, dragAlong "
+                         "0:1: the nearest value reached is 3520."));
 }
 
 TEST_F(LabFit, TheWrittenLineIsAllThatChangesAndReadsBackAsFitted) {
