@@ -9,6 +9,7 @@
 
 #include "startup/tables.h"
 #include "tools/lab/impact_table.h"
+#include "tools/lab/table.h"
 
 namespace pellix::lab {
 
@@ -256,12 +257,6 @@ Search MultiStart(Objective& objective, const std::vector<double>& first,
   return best;
 }
 
-std::string FormatValue(double value, int decimals) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
-
 std::string FreeList(const std::vector<int>& free, const std::map<int, FitBound>& bounds) {
   std::string s;
   for (int f : free) {
@@ -446,7 +441,7 @@ bool RunFit(LabSession& session, const std::string& weaponFile, const FitOptions
       if (!aloneResult[0].met) {
         r.conflicts.push_back(missed.target.text + " is out of reach with " +
                               FreeList(r.free, r.bounds) + ": the nearest value reached is " +
-                              FormatValue(aloneResult[0].value, decimals) +
+                              FormatFixed(aloneResult[0].value, decimals) +
                               (aloneResult[0].reached ? "" : " (the round never gets there)"));
         continue;
       }
@@ -463,7 +458,7 @@ bool RunFit(LabSession& session, const std::string& weaponFile, const FitOptions
           missed.target.text + " cannot be met together with " +
           (with.empty() ? std::string("all the other targets (it can alone and with each one)")
                         : with + " (it can alone)") +
-          ": the best fit of all reaches " + FormatValue(missed.value, decimals));
+          ": the best fit of all reaches " + FormatFixed(missed.value, decimals));
     }
     // The searches above rewrote the row: put the fitted line back.
     objective.Evaluate(r.fittedLine, all);

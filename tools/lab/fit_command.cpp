@@ -78,8 +78,6 @@ bool ParseArguments(FitArguments& a, const std::string& weaponFile, std::string&
   return true;
 }
 
-std::string Fixed(double value, int decimals) { return FormatFixed(value, decimals); }
-
 void PrintText(const FitResult& r, const std::string& file, std::ostream& out) {
   out << "weapon row " << r.row << ": " << file << " line " << r.line.number << "\n";
   for (int f : r.free) {
@@ -99,7 +97,7 @@ void PrintText(const FitResult& r, const std::string& file, std::ostream& out) {
   PrintTable(out, t, OutputFormat::Text);
   for (const std::string& c : r.conflicts) out << "cannot be met: " << c << "\n";
   out << r.startsRun << " start(s), best from start " << r.bestStart + 1 << "; " << r.evaluations
-      << " runs in " << Fixed(r.seconds, 2) << " s\n";
+      << " runs in " << FormatFixed(r.seconds, 2) << " s\n";
 }
 
 void PrintJson(const FitResult& r, const FitArguments& a, const std::string& file, bool written,
