@@ -8,6 +8,9 @@
 
 #include "pellix_version.h"
 #include "startup/tables.h"
+#include "tools/lab/cli_options.h"
+#include "tools/lab/diff_command.h"
+#include "tools/lab/fit_command.h"
 #include "tools/lab/impact_table.h"
 #include "tools/lab/lab_session.h"
 #include "tools/lab/lint.h"
@@ -20,77 +23,7 @@
 
 namespace lab = pellix::lab;
 
-namespace {
-
-struct Common {
-  bool json = false;
-  bool csv = false;
-  std::vector<std::string> set;  // SECTION/Key=value
-  bool physics = false;
-  float hostRange = 100.0f;
-  int hostDamage = 25;
-
-  lab::OutputFormat Format() const {
-    return json ? lab::OutputFormat::Json : csv ? lab::OutputFormat::Csv : lab::OutputFormat::Text;
-  }
-};
-
-void AddFormat(CLI::App* cmd, Common& c) {
-  auto* j = cmd->add_flag("--json", c.json, "print the table as JSON");
-  cmd->add_flag("--csv", c.csv, "print the table as CSV")->excludes(j);
-}
-
-void AddSettings(CLI::App* cmd, Common& c) {
-  cmd->add_option("--set", c.set,
-                  "override a setting, SECTION/Key=value (e.g. PHYSICS/Gravity=1); repeatable");
-  cmd->add_flag("--physics", c.physics, "turn Gravity, AirResist, Ricochet and Pierce on");
-  cmd->add_option("--host-range", c.hostRange, "the host's range of every weapon type, world units")
-      ->capture_default_str();
-  cmd->add_option("--host-damage", c.hostDamage, "the host's damage of every weapon type")
-      ->capture_default_str();
-}
-
-bool Overrides(const Common& c, std::map<std::string, std::string>& out, std::string& error) {
-  if (c.physics) {
-    for (const char* key : {"Gravity", "AirResist", "Ricochet", "Pierce"})
-      out[std::string("PHYSICS/") + key] = "1";
-  }
-  for (const std::string& s : c.set) {
-    const size_t slash = s.find('/'), eq = s.find('=');
-    if (slash == std::string::npos || eq == std::string::npos || eq < slash) {
-      error = "--set " + s + ": expected SECTION/Key=value";
-      return false;
-    }
-    out[s.substr(0, eq)] = s.substr(eq + 1);
-  }
-  return true;
-}
-
-// Results on faulty data are what the game would do, but rarely what was meant: say so.
-void WarnOnLintFaults(const std::string& dir) {
-  int faults = 0;
-  for (const auto& f : lab::LintFolder(dir)) faults += f.fault ? 1 : 0;
-  if (faults > 0) {
-    std::cerr << "pellix-lab: note: " << faults << " line(s) of the data in " << dir
-              << " are ignored or misread; see pellix-lab lint " << dir << "\n";
-  }
-}
-
-bool Load(lab::LabSession& session, const std::string& dir, const Common& c) {
-  WarnOnLintFaults(dir);
-  std::map<std::string, std::string> overrides;
-  std::string error;
-  if (!Overrides(c, overrides, error) ||
-      !session.Load(std::filesystem::absolute(dir).string(), error, overrides)) {
-    std::cerr << "pellix-lab: " << error << "\n";
-    return false;
-  }
-  session.defaultWeapon.range = c.hostRange;
-  session.defaultWeapon.damage = static_cast<int16_t>(c.hostDamage);
-  return true;
-}
-
-}  // namespace
+using Common = lab::CommonOptions;
 
 int main(int argc, char** argv) {
   CLI::App app{"pellix-lab: the plug-in's own ballistics code on a built-in scene"};
@@ -110,7 +43,7 @@ int main(int argc, char** argv) {
   auto* lint = app.add_subcommand(
       "lint", "every line that start-up would ignore, cut short or misread (exit 1 on a fault)");
   lint->add_option("DIR", lintDir, "folder of pellix.ini and the data files")->required();
-  AddFormat(lint, lintOpts);
+  lab::AddFormatOptions(lint, lintOpts);
   lint->callback([&] {
     if (!std::filesystem::is_directory(lintDir)) {
       std::cerr << "pellix-lab: " << lintDir << ": not a folder\n";
@@ -137,15 +70,12 @@ int main(int argc, char** argv) {
   auto* rangeCmd = app.add_subcommand("range", "range table of one weapon fired level");
   rangeCmd->add_option("DIR", rangeDir, "data folder")->required();
   rangeCmd->add_option("--weapon,-w", range.weapon, "weapon type")->required();
-  rangeCmd->add_option("--height", range.height, "muzzle height above the ground (default 1)");
-  rangeCmd->add_option("--frame-ms", range.frameMs, "host clock per frame, ms (default 20)")
-      ->check(CLI::Range(1.0f, 1000.0f));
-  rangeCmd->add_flag("!--no-ground", range.ground, "no ground plane under the shot");
-  AddFormat(rangeCmd, rangeOpts);
-  AddSettings(rangeCmd, rangeOpts);
+  lab::AddRangeOptions(rangeCmd, range);
+  lab::AddFormatOptions(rangeCmd, rangeOpts);
+  lab::AddSettingOptions(rangeCmd, rangeOpts);
   rangeCmd->callback([&] {
     lab::LabSession session;
-    if (!Load(session, rangeDir, rangeOpts)) {
+    if (!lab::LoadFolder(session, rangeDir, rangeOpts)) {
       status = 2;
       return;
     }
@@ -169,8 +99,8 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 100000));
   impactCmd->add_option("--thickness", impact.thickness,
                         "solid crossed for the exit speed (default 0.5)");
-  AddFormat(impactCmd, impactOpts);
-  AddSettings(impactCmd, impactOpts);
+  lab::AddFormatOptions(impactCmd, impactOpts);
+  lab::AddSettingOptions(impactCmd, impactOpts);
   impactCmd->callback([&] {
     impact.surfaceClass = lab::ParseSurfaceClass(surfaceText);
     if (impact.surfaceClass < 0) {
@@ -180,7 +110,7 @@ int main(int argc, char** argv) {
       return;
     }
     lab::LabSession session;
-    if (!Load(session, impactDir, impactOpts)) {
+    if (!lab::LoadFolder(session, impactDir, impactOpts)) {
       status = 2;
       return;
     }
@@ -203,7 +133,7 @@ int main(int argc, char** argv) {
     lab::SimulationResult result;
     std::string error;
     const bool parsed = lab::LoadScenario(scenarioPath, scenario, error);
-    if (parsed) WarnOnLintFaults(scenario.dataDir);
+    if (parsed) lab::WarnOnLintFaults(scenario.dataDir);
     if (!parsed || !lab::RunScenario(scenario, result, error)) {
       std::cerr << "pellix-lab: " << error << "\n";
       status = 2;
@@ -226,19 +156,18 @@ int main(int argc, char** argv) {
   reportCmd->add_option("DIR", reportDir, "data folder")->required();
   reportCmd->add_option("--out,-o", reportOut, "folder for report.html")->required();
   reportCmd->add_option("--height", report.height, "muzzle height of the range runs (default 1.5)");
-  AddSettings(reportCmd, reportOpts);
+  lab::AddSettingOptions(reportCmd, reportOpts);
   reportCmd->callback([&] {
     std::map<std::string, std::string> overrides;
     std::string error, written;
-    if (!Overrides(reportOpts, overrides, error)) {
+    if (!lab::SettingOverrides(reportOpts, overrides, error)) {
       std::cerr << "pellix-lab: " << error << "\n";
       status = 2;
       return;
     }
     report.overrides = overrides;
-    report.hostWeapon.range = reportOpts.hostRange;
-    report.hostWeapon.damage = static_cast<int16_t>(reportOpts.hostDamage);
-    WarnOnLintFaults(reportDir);
+    report.hostWeapon = reportOpts.Host();
+    lab::WarnOnLintFaults(reportDir);
     if (!lab::WriteReport(std::filesystem::absolute(reportDir).string(), reportOut, report, written,
                           error)) {
       std::cerr << "pellix-lab: " << error << "\n";
@@ -247,6 +176,9 @@ int main(int argc, char** argv) {
     }
     std::cout << written << "\n";
   });
+
+  lab::AddFitCommand(app, status);
+  lab::AddDiffCommand(app, status);
 
   try {
     app.parse(argc, argv);

@@ -62,7 +62,8 @@ int32_t ProbeHitDamage(int32_t slot) {
   }
   float point[3] = {record->position[0], record->position[1], record->position[2]};
   ResolveImpact(record, point, normal, 0, 0);
-  const int32_t damage = record->damage;
+  // Below the speed floor the round stops and the host's hit handling is skipped: no damage.
+  const int32_t damage = skipHostHit ? 0 : record->damage;
   RestoreProbeState(slot, before);
   return damage;
 }

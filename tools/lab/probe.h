@@ -24,7 +24,8 @@ void RestoreProbeState(int32_t slot, const ProbeState& state);
 void ClearImpactFlags(float step);
 
 // The damage a plain head-on hit on class-0 ground would deal to the projectile in `slot` now:
-// the impact response with ricochet and penetration off, undone afterwards.
+// the impact response with ricochet and penetration off, undone afterwards. 0 when the hit
+// would skip the host's hit handling (a round below the speed floor).
 int32_t ProbeHitDamage(int32_t slot);
 
 }  // namespace pellix::lab

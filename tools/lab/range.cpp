@@ -40,6 +40,10 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
   session.world.boxes.clear();
   if (o.ground) session.world.planes.push_back({{0.0f, 0.0f, 1.0f}, 0.0f, SurfaceN, 0});
   ResetSimulationState();
+  // Every run is the first of a fresh session: the expiry is a float clock value, which
+  // loses precision as the clock grows, and ricochets draw from the start of the sequence.
+  session.model.clockMs = 0;
+  session.rand = CrtRand{};
 
   RangeResult result;
   result.muzzleSpeed = static_cast<float>(MuzzleSpeed(WeaponRow(o.weapon).speedFactor));
@@ -86,14 +90,86 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
   return result;
 }
 
+const char* QuantityName(RangeQuantity q) {
+  switch (q) {
+    case RangeQuantity::Time:
+      return "time";
+    case RangeQuantity::Drop:
+      return "drop";
+    case RangeQuantity::Speed:
+      return "speed";
+    case RangeQuantity::Energy:
+      return "energy";
+    case RangeQuantity::Damage:
+      return "damage";
+  }
+  return "?";
+}
+
+int QuantityDecimals(RangeQuantity q) {
+  switch (q) {
+    case RangeQuantity::Time:
+    case RangeQuantity::Damage:
+      return 0;
+    case RangeQuantity::Speed:
+      return 1;
+    case RangeQuantity::Drop:
+    case RangeQuantity::Energy:
+      return 3;
+  }
+  return 0;
+}
+
+double QuantityOf(const RangePoint& p, RangeQuantity q) {
+  switch (q) {
+    case RangeQuantity::Time:
+      return p.timeMs;
+    case RangeQuantity::Drop:
+      return p.drop;
+    case RangeQuantity::Speed:
+      return p.speed;
+    case RangeQuantity::Energy:
+      return p.energy;
+    case RangeQuantity::Damage:
+      return p.hitDamage;
+  }
+  return 0.0;
+}
+
+bool RangeAt(const RangeResult& r, float distance, RangePoint& at) {
+  for (size_t i = 0; i < r.points.size(); ++i) {
+    const RangePoint& b = r.points[i];
+    if (b.distance < distance) continue;
+    if (i == 0 || b.distance == distance) {
+      at = b;
+      at.distance = distance;
+      return true;
+    }
+    const RangePoint& a = r.points[i - 1];
+    const float t = (distance - a.distance) / (b.distance - a.distance);
+    const auto lerp = [t](float x, float y) { return x + (y - x) * t; };
+    at.timeMs = lerp(a.timeMs, b.timeMs);
+    at.distance = distance;
+    at.drop = lerp(a.drop, b.drop);
+    at.height = lerp(a.height, b.height);
+    at.speed = lerp(a.speed, b.speed);
+    at.energy = lerp(a.energy, b.energy);
+    at.hitDamage = b.hitDamage;
+    at.trailLength = lerp(a.trailLength, b.trailLength);
+    return true;
+  }
+  return false;
+}
+
 Table RangeTable(const RangeResult& r, int32_t weapon) {
   Table t;
   t.title = "range of weapon " + std::to_string(weapon);
   t.columns = {"timeMs", "distance", "drop", "speed", "energy", "hitDamage", "trail"};
   for (const RangePoint& p : r.points) {
-    t.rows.push_back({Number(p.timeMs, 0), Number(p.distance, 2), Number(p.drop, 3),
-                      Number(p.speed, 1), Number(p.energy, 3), Integer(p.hitDamage),
-                      Number(p.trailLength, 2)});
+    const auto cell = [&p](RangeQuantity q) { return Number(QuantityOf(p, q), QuantityDecimals(q)); };
+    t.rows.push_back({cell(RangeQuantity::Time), Number(p.distance, 2), cell(RangeQuantity::Drop),
+                      cell(RangeQuantity::Speed), cell(RangeQuantity::Energy),
+                      Integer(p.hitDamage), Number(p.trailLength, 2)});
   }
   t.notes.push_back("ends: " + r.end);
   return t;

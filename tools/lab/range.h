@@ -37,6 +37,19 @@ struct RangeResult {
 // The session must be loaded; its world is replaced by the ground plane (or nothing).
 RangeResult RunRange(LabSession& session, const RangeOptions& options);
 
+// The columns that a range target or a range comparison reads, with the decimals the table
+// prints them with.
+enum class RangeQuantity { Time, Drop, Speed, Energy, Damage };
+const char* QuantityName(RangeQuantity quantity);  // "time", "drop", ...
+int QuantityDecimals(RangeQuantity quantity);
+double QuantityOf(const RangePoint& point, RangeQuantity quantity);
+
+// The round at `distance` from the muzzle: time, drop, height, speed, energy and trail linear
+// in distance between the two frames around it; hitDamage that of the first frame at or beyond
+// it, since a hit within a frame's step meets the round with the velocity that frame ends with.
+// False when the round's life ends before it gets there.
+bool RangeAt(const RangeResult& result, float distance, RangePoint& at);
+
 Table RangeTable(const RangeResult& result, int32_t weapon);
 
 }  // namespace pellix::lab

@@ -273,13 +273,19 @@ const std::vector<std::string>& ReportChartIds() {
   return ids;
 }
 
-bool BuildReport(const std::string& dir, const ReportOptions& o, std::string& html,
-                 std::string& error) {
-  std::vector<int32_t> weapons;
+namespace {
+
+struct ReportCharts {
   std::string settingsLine;
   RangeCharts range;
   GridChart outcomes;
   LineChart trails;
+  SceneChart scene;
+};
+
+bool CollectCharts(const std::string& dir, const ReportOptions& o, ReportCharts& c,
+                   std::string& error) {
+  std::vector<int32_t> weapons;
   ColourMap tracerColours;
   {
     LabSession session;
@@ -287,53 +293,82 @@ bool BuildReport(const std::string& dir, const ReportOptions& o, std::string& ht
     session.defaultWeapon = o.hostWeapon;
     weapons = ChartedWeapons();
     for (int32_t w : weapons) tracerColours[w] = WeaponRow(w).tracerColour;
-    settingsLine = SettingsLine();
-    range = BuildRangeCharts(session, weapons, o);
-    outcomes = BuildOutcomeMap(session, weapons);
-    trails = BuildTrailChart(session, weapons, o);
+    c.settingsLine = SettingsLine();
+    c.range = BuildRangeCharts(session, weapons, o);
+    c.outcomes = BuildOutcomeMap(session, weapons);
+    c.trails = BuildTrailChart(session, weapons, o);
   }
-  SceneChart scene;
-  if (!BuildSceneChart(dir, o, weapons, tracerColours, scene, error)) return false;
+  return BuildSceneChart(dir, o, weapons, tracerColours, c.scene, error);
+}
 
+// Puts the old data's series under the new ones, dashed, in the colour of the new series of
+// the same name.
+void Overlay(std::vector<Series>& now, const std::vector<Series>& old) {
+  std::vector<Series> merged;
+  for (Series s : old) {
+    for (const Series& n : now)
+      if (n.name == s.name) s.colour = n.colour;
+    s.dashed = true;
+    merged.push_back(std::move(s));
+  }
+  merged.insert(merged.end(), now.begin(), now.end());
+  now = std::move(merged);
+}
+
+void Overlay(ReportCharts& now, const ReportCharts& old) {
+  Overlay(now.range.side.series, old.range.side.series);
+  Overlay(now.range.drop.series, old.range.drop.series);
+  Overlay(now.range.speed.series, old.range.speed.series);
+  Overlay(now.range.damage.series, old.range.damage.series);
+  Overlay(now.trails.series, old.trails.series);
+  Overlay(now.scene.paths, old.scene.paths);
+  GridChart& g = now.outcomes;
+  for (size_t row = 0; row < g.rowLabels.size(); ++row) {
+    std::vector<std::vector<std::string>> before(g.columnLabels.size());
+    for (size_t k = 0; k < old.outcomes.rowLabels.size(); ++k)
+      if (old.outcomes.rowLabels[k] == g.rowLabels[row]) before = old.outcomes.cells[k];
+    g.oldCells.push_back(before);
+  }
+  g.note += "; upper half old data, lower half new";
+}
+
+std::string Page(const std::string& data, const ReportCharts& c, const ReportOptions& o) {
   char host[160];
   std::snprintf(host, sizeof host, "host range %.1f units and damage %d for every weapon type",
                 static_cast<double>(o.hostWeapon.range), o.hostWeapon.damage);
-  html =
+  std::string html =
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>pellix-lab "
       "report</title><style>" +
-      std::string(kStyle) + "</style></head><body>\n<h1>Ballistics report</h1>\n<p>Data: <code>" +
-      EscapeXml(dir) + "</code><br>" + EscapeXml(settingsLine) + "<br>" + EscapeXml(host) +
-      "</p>\n";
+      std::string(kStyle) + "</style></head><body>\n<h1>Ballistics report</h1>\n<p>" + data +
+      "<br>" + EscapeXml(c.settingsLine) + "<br>" + EscapeXml(host) + "</p>\n";
   html += Section("Trajectories",
                   "Every weapon fired level from " + FormatFixed(o.height, 1) +
                       " units up, over its whole life (no floor).",
-                  RenderLineChart(range.side));
+                  RenderLineChart(c.range.side));
   html += Section("Drop", "How far below the muzzle height each round is at a distance.",
-                  RenderLineChart(range.drop));
+                  RenderLineChart(c.range.drop));
   html += Section("Speed", "Speed along the flight; air drag and gravity change it.",
-                  RenderLineChart(range.speed));
+                  RenderLineChart(c.range.speed));
   html += Section("Damage",
                   "The damage a hit would deal at each distance: the host's damage "
                   "scaled by the energy left.",
-                  RenderLineChart(range.damage));
+                  RenderLineChart(c.range.damage));
   html += Section("Impact outcomes", "What a hit at muzzle speed does on each surface class.",
-                  RenderGridChart(outcomes));
+                  RenderGridChart(c.outcomes));
   html += Section("Trails",
                   "Length of one round's trail from the shot until it is gone: it "
                   "grows out of the muzzle and, when the round ends, shrinks away.",
-                  RenderLineChart(trails));
+                  RenderLineChart(c.trails));
   html += Section("Sample scene",
                   "Shots fanned out over a floor, walls, a vehicle and a person, "
                   "seen from above.",
-                  RenderSceneChart(scene));
+                  RenderSceneChart(c.scene));
   html += "</body></html>\n";
-  return true;
+  return html;
 }
 
-bool WriteReport(const std::string& dir, const std::string& folder, const ReportOptions& o,
-                 std::string& written, std::string& error) {
-  std::string html;
-  if (!BuildReport(dir, o, html, error)) return false;
+bool WritePage(const std::string& html, const std::string& folder, std::string& written,
+               std::string& error) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) {
@@ -348,6 +383,41 @@ bool WriteReport(const std::string& dir, const std::string& folder, const Report
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool BuildReport(const std::string& dir, const ReportOptions& o, std::string& html,
+                 std::string& error) {
+  ReportCharts c;
+  if (!CollectCharts(dir, o, c, error)) return false;
+  html = Page("Data: <code>" + EscapeXml(dir) + "</code>", c, o);
+  return true;
+}
+
+bool BuildDiffReport(const std::string& oldDir, const std::string& newDir, const ReportOptions& o,
+                     std::string& html, std::string& error) {
+  ReportCharts old, now;
+  if (!CollectCharts(oldDir, o, old, error) || !CollectCharts(newDir, o, now, error)) return false;
+  Overlay(now, old);
+  html = Page("Old data (dashed): <code>" + EscapeXml(oldDir) + "</code><br>" +
+                  EscapeXml(old.settingsLine) + "<br>New data (solid): <code>" + EscapeXml(newDir) +
+                  "</code>",
+              now, o);
+  return true;
+}
+
+bool WriteReport(const std::string& dir, const std::string& folder, const ReportOptions& o,
+                 std::string& written, std::string& error) {
+  std::string html;
+  return BuildReport(dir, o, html, error) && WritePage(html, folder, written, error);
+}
+
+bool WriteDiffReport(const std::string& oldDir, const std::string& newDir,
+                     const std::string& folder, const ReportOptions& o, std::string& written,
+                     std::string& error) {
+  std::string html;
+  return BuildDiffReport(oldDir, newDir, o, html, error) && WritePage(html, folder, written, error);
 }
 
 }  // namespace pellix::lab

@@ -22,8 +22,16 @@ const std::vector<std::string>& ReportChartIds();
 bool BuildReport(const std::string& dir, const ReportOptions& options, std::string& html,
                  std::string& error);
 
+// The same page comparing two folders: every chart draws the old data dashed under the new
+// data solid; each outcome cell shows the old band above the new one.
+bool BuildDiffReport(const std::string& oldDir, const std::string& newDir, const ReportOptions& o,
+                     std::string& html, std::string& error);
+
 // Writes FOLDER/report.html (creating FOLDER); the path written goes to `written`.
 bool WriteReport(const std::string& dir, const std::string& folder, const ReportOptions& options,
                  std::string& written, std::string& error);
+bool WriteDiffReport(const std::string& oldDir, const std::string& newDir,
+                     const std::string& folder, const ReportOptions& options,
+                     std::string& written, std::string& error);
 
 }  // namespace pellix::lab

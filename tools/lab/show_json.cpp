@@ -38,6 +38,8 @@ Json PathOrNull(bool present, const char* fileName) {
   return path;
 }
 
+}  // namespace
+
 Json SettingsJson(const Settings& s) {
   Json j;
   j["MaxPellix"] = s.MaxPellix;
@@ -64,6 +66,8 @@ Json SettingsJson(const Settings& s) {
   return j;
 }
 
+namespace {
+
 bool AllZero(const void* row, size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(row);
   for (size_t i = 0; i < size; ++i) {
@@ -71,6 +75,8 @@ bool AllZero(const void* row, size_t size) {
   }
   return true;
 }
+
+}  // namespace
 
 Json WeaponsJson() {
   Json rows = Json::array();
@@ -114,6 +120,8 @@ Json SurfacesJson() {
   }
   return rows;
 }
+
+namespace {
 
 Json LogLines(const StartupLog& log) {
   Json lines = Json::array();

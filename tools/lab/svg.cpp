@@ -86,6 +86,13 @@ std::string Legend(const std::vector<std::pair<std::string, std::string>>& items
   return s;
 }
 
+std::string Polyline(const char* cls, const Series& series, const std::string& points) {
+  return std::string("<polyline class=\"") + cls + (series.dashed ? " old" : "") +
+         "\" data-series=\"" + EscapeXml(series.name) + "\" points=\"" + points +
+         "\" fill=\"none\" stroke=\"" + series.colour + "\" stroke-width=\"2\"" +
+         (series.dashed ? " stroke-dasharray=\"6 4\" stroke-opacity=\"0.8\"" : "") + "/>";
+}
+
 void Extend(double& lo, double& hi) {
   if (!(lo < hi)) {
     lo -= 1;
@@ -164,10 +171,11 @@ std::string RenderLineChart(const LineChart& c) {
       points += Num(f.X(p.x)) + "," + Num(f.Y(p.y)) + " ";
     }
     if (points.empty()) continue;
-    s += "<polyline class=\"series\" data-series=\"" + EscapeXml(series.name) + "\" points=\"" +
-         points + "\" fill=\"none\" stroke=\"" + series.colour + "\" stroke-width=\"2\"/>";
-    legend.push_back({series.name, series.colour});
+    s += Polyline("series", series, points);
+    if (!series.dashed) legend.push_back({series.name, series.colour});
   }
+  if (std::any_of(c.series.begin(), c.series.end(), [](const Series& x) { return x.dashed; }))
+    legend.push_back({"dashed: old data", "#aab2bc"});
   s += Legend(legend, kWidth - kRight + 16);
   return s + "</svg>";
 }
@@ -190,10 +198,19 @@ std::string RenderGridChart(const GridChart& c) {
       const auto& bands = c.cells[row][col];
       const double x = labelWidth + cellW * col;
       const double bw = bands.empty() ? 0 : (cellW - 4) / bands.size();
+      const std::vector<std::string>* old =
+          c.oldCells.empty() ? nullptr : &c.oldCells[row][col];
       for (size_t b = 0; b < bands.size(); ++b) {
-        s += "<rect class=\"cell\" x=\"" + Num(x + 2 + bw * b) + "\" y=\"" + Num(y + 2) +
-             "\" width=\"" + Num(bw) + "\" height=\"" + Num(cellH - 4) + "\" fill=\"" + bands[b] +
-             "\"/>";
+        const double bx = x + 2 + bw * b, h = cellH - 4;
+        if (old) {
+          const std::string before = b < old->size() ? (*old)[b] : "none";
+          s += "<rect class=\"cell old\" x=\"" + Num(bx) + "\" y=\"" + Num(y + 2) + "\" width=\"" +
+               Num(bw) + "\" height=\"" + Num(h / 2) + "\" fill=\"" + before +
+               "\" stroke=\"#15181d\" stroke-dasharray=\"2 2\"/>";
+        }
+        s += "<rect class=\"cell\" x=\"" + Num(bx) + "\" y=\"" + Num(old ? y + 2 + h / 2 : y + 2) +
+             "\" width=\"" + Num(bw) + "\" height=\"" + Num(old ? h / 2 : h) + "\" fill=\"" +
+             bands[b] + "\"/>";
       }
     }
   }
@@ -236,8 +253,7 @@ std::string RenderSceneChart(const SceneChart& c) {
   for (const Series& p : c.paths) {
     std::string points;
     for (const Point2& q : p.points) points += Num(f.X(q.x)) + "," + Num(f.Y(q.y)) + " ";
-    s += "<polyline class=\"tracer\" data-series=\"" + EscapeXml(p.name) + "\" points=\"" + points +
-         "\" fill=\"none\" stroke=\"" + p.colour + "\" stroke-width=\"2\"/>";
+    s += Polyline("tracer", p, points);
   }
   for (const SceneMark& m : c.marks) {
     const double x = f.X(m.x), y = f.Y(m.y);

@@ -14,6 +14,7 @@ struct Series {
   std::string name;
   std::string colour;  // CSS colour
   std::vector<Point2> points;
+  bool dashed = false;  // a comparison's old data, drawn under the new; not in the legend
 };
 
 struct LineChart {
@@ -33,6 +34,9 @@ struct GridChart {
   std::vector<std::string> rowLabels, columnLabels;
   // cells[row][column] = band colours, left to right
   std::vector<std::vector<std::vector<std::string>>> cells;
+  // A comparison's old bands, same shape: each band is then split, old above (dashed
+  // outline), new below.
+  std::vector<std::vector<std::vector<std::string>>> oldCells;
   std::vector<std::pair<std::string, std::string>> legend;  // label, colour
   std::string note;
 };

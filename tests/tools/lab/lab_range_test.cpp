@@ -90,6 +90,8 @@ TEST_F(LabRange, TooSlowForTheFloorStopsAtTheGround) {
   const RangeResult r = RunRange(session, o);
   EXPECT_EQ(r.end,
             "hit the ground at 120 ms, 32.00 units out (stopped there by the impact response)");
+  // Any hit of it stops it with the host's hit handling skipped: it deals nothing.
+  for (const RangePoint& p : r.points) EXPECT_EQ(p.hitDamage, 0) << p.timeMs;
 }
 
 TEST(LabRangeData, ARowWithoutMuzzleSpeedNeverFlies) {

@@ -1,0 +1,125 @@
+// `diff` between the sample data and a copy with one value changed (gravity, drag, ricochet
+// and penetration on), and the editing of one weapon line that `fit --write` does.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "startup/tables.h"
+#include "tests/tools/lab/data_copy.h"
+#include "tools/lab/diff.h"
+#include "tools/lab/report.h"
+#include "tools/lab/weapon_line.h"
+
+namespace pellix::lab {
+namespace {
+
+DiffOptions PhysicsOn() {
+  DiffOptions o = DefaultDiffOptions();
+  for (const char* key : {"Gravity", "AirResist", "Ricochet", "Pierce"})
+    o.overrides[std::string("PHYSICS/") + key] = "1";
+  return o;
+}
+
+TEST(LabDiff, AFolderAgainstItselfIsEmpty) {
+  DiffResult r;
+  std::string error;
+  ASSERT_TRUE(DiffFolders(PELLIX_SAMPLE_DATA, PELLIX_SAMPLE_DATA, PhysicsOn(), r, error)) << error;
+  EXPECT_TRUE(r.Empty());
+  EXPECT_FALSE(r.noticeable);
+}
+
+TEST(LabDiff, ChangedDragShowsInThatWeaponsRowsOnly) {
+  const std::string dir = CopySampleData("drag");
+  EditFile(dir, "pellix_weapon.dat", "5     880    0.008", "5     880    0.020");
+  const DiffOptions o = PhysicsOn();
+  DiffResult r;
+  std::string error;
+  ASSERT_TRUE(DiffFolders(PELLIX_SAMPLE_DATA, dir, o, r, error)) << error;
+  EXPECT_TRUE(r.settings.empty());
+  EXPECT_TRUE(r.surfaces.empty());
+  EXPECT_TRUE(r.cells.empty());  // impacts are at shares of the muzzle speed, which stays
+  ASSERT_EQ(r.weapons.size(), 1u);
+  const WeaponDiff& w = r.weapons[0];
+  EXPECT_EQ(w.row, 5);
+  ASSERT_EQ(w.fields.size(), 1u);
+  EXPECT_EQ(w.fields[0].name, "dragAlong");
+  EXPECT_TRUE(w.rangeChanged);
+  EXPECT_TRUE(r.noticeable);
+  // Drag along: each half step keeps q = 1 - 0.2 x drag x 0.5 of the speed, 0.9992 before and
+  // 0.998 after; frame n flies 17.6 q^n units at 880 q^n per second. Between the frames
+  // around each distance (gravity adds a few thousandths): -1.504, -3.008, -4.513.
+  ASSERT_EQ(w.oldAt.size(), 3u);
+  const double expected[3] = {-1.504, -3.008, -4.513};
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_NEAR(w.newAt[i].point.speed - w.oldAt[i].point.speed, expected[i], 0.01) << i;
+
+  // The comparison page draws the old data dashed under the new.
+  ReportOptions ro;
+  ro.overrides = o.overrides;
+  std::string html;
+  ASSERT_TRUE(BuildDiffReport(PELLIX_SAMPLE_DATA, dir, ro, html, error)) << error;
+  EXPECT_NE(html.find("class=\"series old\" data-series=\"weapon 5\""), std::string::npos);
+  EXPECT_NE(html.find("stroke-dasharray=\"6 4\""), std::string::npos);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(LabDiff, SurfaceThatCannotBePiercedFlipsItsPenetrations) {
+  const std::string dir = CopySampleData("wall");
+  EditFile(dir, "pellix_surface.dat", "W    0.15      0.60      0.30 0.20    0.8",
+           "W    0.15      0.60      0.30 0.20    -1");
+  DiffResult r;
+  std::string error;
+  ASSERT_TRUE(DiffFolders(PELLIX_SAMPLE_DATA, dir, PhysicsOn(), r, error)) << error;
+  ASSERT_EQ(r.surfaces.size(), 1u);
+  EXPECT_EQ(r.surfaces[0].surfaceClass, SurfaceW);
+  EXPECT_TRUE(r.weapons.empty());
+  // Weapon 5 (880 per second, ricochet bonus 0) on W (threshold 0.15): a hit ricochets when
+  // the cosine is below 0.15, from 85 degrees on; below 625 per second (shares 0.5 and 0.25)
+  // it stops. Every other hit pierced and is now a plain hit: angles 0 to 80 at shares 1 and
+  // 0.75.
+  int flips5 = 0;
+  for (const CellChange& c : r.cells) {
+    EXPECT_EQ(c.surfaceClass, SurfaceW);
+    if (!c.Flipped()) continue;
+    EXPECT_EQ(c.old.outcome, ImpactOutcome::Penetration);
+    EXPECT_EQ(c.now.outcome, ImpactOutcome::Hit);
+    if (c.weapon != 5) continue;
+    ++flips5;
+    EXPECT_LE(c.old.angleDeg, 80.0f);
+    EXPECT_GE(c.old.speedShare, 0.75f);
+  }
+  EXPECT_EQ(flips5, 18);
+  EXPECT_TRUE(r.noticeable);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(LabWeaponLine, OnlyTheRowsLastLineChangesAndKeepsItsColumns) {
+  // Row 5 twice (the later line wins), a line of row 5 that the reader ignores, CRLF line
+  // ends and no final line end.
+  const std::string file =
+      "; weapons\r\n"
+      "0     600    0.010  0.050\r\n"
+      "5     880    0.008  0.040  0.80\r\n"
+      ";5    999    0.5    0.5\r\n"
+      "5     870    0.008  0.040  0.80   0.00  4\r\n"
+      "5 words\r\n"
+      "7     850    0.005  0.025";
+  WeaponLine line;
+  ASSERT_TRUE(FindWeaponLine(file, 5, 8, line));
+  EXPECT_EQ(line.number, 5);
+  EXPECT_EQ(line.fields, 6);
+  const std::string text = ReplaceWeaponFields(line.text, {{0, "919.8"}, {1, "0.005921"}});
+  // The longer drag pushes the next value one column on; the wider gap after it takes that
+  // back.
+  EXPECT_EQ(text, "5     919.8  0.005921 0.040 0.80  0.00  4");
+  const std::string edited = ReplaceLine(file, line, text);
+  EXPECT_EQ(edited, file.substr(0, line.begin) + text + file.substr(line.end));
+  EXPECT_EQ(edited.substr(line.begin + text.size(), 2), "\r\n");
+  // With tabs between the values only the values change.
+  EXPECT_EQ(ReplaceWeaponFields("5\t880\t0.008", {{1, "0.01"}}), "5\t880\t0.01");
+  EXPECT_FALSE(FindWeaponLine(file, 6, 8, line));
+}
+
+}  // namespace
+}  // namespace pellix::lab

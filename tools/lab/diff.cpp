@@ -1,0 +1,359 @@
+#include "tools/lab/diff.h"
+
+#include <algorithm>
+#include <set>
+#include <tuple>
+
+#include "startup/settings.h"
+#include "startup/tables.h"
+#include "tools/lab/show_json.h"
+
+namespace pellix::lab {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+const char* const kSurfaceKeys[SurfaceClassCount] = {"N", "SP", "S", "W", "D", "C", "P"};
+
+// Weapon fields whose effect a player meets only through the flight and the impacts, which
+// the range tables and the outcome cells compare; a change of any other field (tracers,
+// trails) shows by itself. Of the surface fields only the scatter is not in the cells.
+const std::set<std::string> kBallisticWeaponFields = {"speedFactor", "dragAlong", "dragAcross",
+                                                      "pierceCost", "ricochetBonus"};
+
+// What one folder gives, taken while it is loaded.
+struct Snapshot {
+  Json settings, surfaces;
+  std::map<int32_t, Json> weapons;  // by row
+  std::map<int32_t, RangeResult> ranges;
+  std::map<std::pair<int32_t, int32_t>, std::vector<ImpactCase>> impacts;  // (row, class)
+};
+
+bool Take(const std::string& dir, const DiffOptions& o, const std::set<int32_t>& rows,
+          Snapshot& s, std::string& error) {
+  LabSession session;
+  if (!session.Load(dir, error, o.overrides)) return false;
+  session.defaultWeapon = o.hostWeapon;
+  s.settings = SettingsJson(settings);
+  s.surfaces = SurfacesJson();
+  for (const Json& w : WeaponsJson()) s.weapons[w["row"].get<int32_t>()] = w;
+  for (int32_t row : rows) {
+    RangeOptions ro = o.range;
+    ro.weapon = row;
+    s.ranges[row] = RunRange(session, ro);
+    for (int32_t cls = 0; cls < SurfaceClassCount; ++cls) {
+      ImpactOptions io;
+      io.weapon = row;
+      io.surfaceClass = cls;
+      io.anglesDeg = o.anglesDeg;
+      io.speedShares = o.speedShares;
+      io.draws = 1;  // the scatter is not compared
+      s.impacts[{row, cls}] = RunImpacts(session, io);
+    }
+  }
+  return true;
+}
+
+std::vector<ValueChange> Changes(const Json& old, const Json& now) {
+  std::vector<ValueChange> changes;
+  const Json none = nullptr;
+  for (const auto& [key, value] : now.items()) {
+    const Json& before = old.contains(key) ? old[key] : none;
+    if (before != value) changes.push_back({key, before, value});
+  }
+  for (const auto& [key, value] : old.items())
+    if (!now.contains(key)) changes.push_back({key, value, none});
+  return changes;
+}
+
+bool SameTable(const Table& a, const Table& b) {
+  if (a.rows.size() != b.rows.size() || a.notes != b.notes) return false;
+  for (size_t i = 0; i < a.rows.size(); ++i)
+    for (size_t c = 0; c < a.rows[i].size(); ++c)
+      if (a.rows[i][c].text != b.rows[i][c].text) return false;
+  return true;
+}
+
+// The impact table's printed cells of one case, the angle and speed aside.
+std::vector<std::string> PrintedCells(const ImpactCase& c, const DiffOptions& o) {
+  ImpactOptions io;
+  io.anglesDeg = o.anglesDeg;
+  const Table t = ImpactTable({c}, io);
+  std::vector<std::string> cells;
+  for (size_t k = 2; k < t.rows[0].size(); ++k) cells.push_back(t.rows[0][k].text);
+  return cells;
+}
+
+std::string Describe(const Json& value) {
+  if (value.is_null()) return "(none)";
+  if (value.is_string()) return value.get<std::string>();
+  return value.dump();
+}
+
+// A change as people read it: the tracer colour in hexadecimal, the muzzle speed beside its
+// stored factor.
+std::string DescribeChange(const ValueChange& c) {
+  if (c.name == "tracerColour" && c.old.is_number() && c.now.is_number()) {
+    const Cell a = Hex(c.old.get<uint32_t>()), b = Hex(c.now.get<uint32_t>());
+    return c.name + ": " + a.text + " -> " + b.text;
+  }
+  std::string s = c.name + ": " + Describe(c.old) + " -> " + Describe(c.now);
+  if (c.name == "speedFactor" && c.old.is_number() && c.now.is_number()) {
+    const auto muzzle = [](const Json& f) {
+      return FormatFixed(MuzzleSpeed(f.get<float>()), 1);
+    };
+    s += " (muzzle speed " + muzzle(c.old) + " -> " + muzzle(c.now) + ")";
+  }
+  return s;
+}
+
+std::string Key(const Finding& f) {
+  return f.file + "\n" + (f.fault ? "fault" : "note") + "\n" + f.reason;
+}
+
+// Findings of `a` that `b` does not have, line numbers aside (lines move when others are
+// added), counted so that one of two equal findings can go.
+std::vector<Finding> Missing(const std::vector<Finding>& a, const std::vector<Finding>& b) {
+  std::multiset<std::string> others;
+  for (const Finding& f : b) others.insert(Key(f));
+  std::vector<Finding> out;
+  for (const Finding& f : a) {
+    auto it = others.find(Key(f));
+    if (it == others.end()) {
+      out.push_back(f);
+    } else {
+      others.erase(it);
+    }
+  }
+  return out;
+}
+
+Json RangeJson(const RangeSample& s) {
+  if (!s.reached) return nullptr;
+  return {{"drop", s.point.drop},
+          {"speed", s.point.speed},
+          {"energy", s.point.energy},
+          {"damage", s.point.hitDamage},
+          {"time", s.point.timeMs}};
+}
+
+constexpr RangeQuantity kColumns[] = {RangeQuantity::Drop, RangeQuantity::Speed,
+                                      RangeQuantity::Energy, RangeQuantity::Damage};
+
+std::string FindingText(const Finding& f) {
+  std::string text = f.file;
+  if (f.line > 0) text.append(":").append(std::to_string(f.line));
+  text.append(f.fault ? ": " : ": note: ").append(f.reason);
+  return text;
+}
+
+}  // namespace
+
+DiffOptions DefaultDiffOptions() {
+  DiffOptions o;
+  o.at = {25.0f, 50.0f, 75.0f};
+  o.anglesDeg = {0, 10, 20, 30, 40, 50, 60, 70, 80, 85, 90};
+  o.speedShares = {1.0f, 0.75f, 0.5f, 0.25f};
+  return o;
+}
+
+bool DiffFolders(const std::string& oldDir, const std::string& newDir, const DiffOptions& o,
+                 DiffResult& r, std::string& error) {
+  r = DiffResult{};
+  // First the stored rows of both, then the runs of every row that either folder fills.
+  Snapshot oldRows, newRows;
+  if (!Take(oldDir, o, {}, oldRows, error) || !Take(newDir, o, {}, newRows, error)) return false;
+  std::set<int32_t> rows;
+  for (const auto& [row, json] : oldRows.weapons) rows.insert(row);
+  for (const auto& [row, json] : newRows.weapons) rows.insert(row);
+  Snapshot a, b;
+  if (!Take(oldDir, o, rows, a, error) || !Take(newDir, o, rows, b, error)) return false;
+
+  r.settings = Changes(a.settings, b.settings);
+  bool visible = !r.settings.empty();
+  for (int32_t row : rows) {
+    WeaponDiff w;
+    w.row = row;
+    const Json none = Json::object();
+    w.inOld = a.weapons.count(row) != 0;
+    w.inNew = b.weapons.count(row) != 0;
+    Json oldRow = w.inOld ? a.weapons[row] : none;
+    Json newRow = w.inNew ? b.weapons[row] : none;
+    oldRow.erase("row");
+    newRow.erase("row");
+    w.fields = Changes(oldRow, newRow);
+    const RangeResult& ra = a.ranges[row];
+    const RangeResult& rb = b.ranges[row];
+    w.rangeChanged = !SameTable(RangeTable(ra, row), RangeTable(rb, row));
+    if (w.fields.empty() && !w.rangeChanged) continue;
+    for (float d : o.at) {
+      RangeSample sa, sb;
+      sa.reached = RangeAt(ra, d, sa.point);
+      sb.reached = RangeAt(rb, d, sb.point);
+      w.oldAt.push_back(sa);
+      w.newAt.push_back(sb);
+    }
+    w.oldEnd = ra.end;
+    w.newEnd = rb.end;
+    visible = visible || w.rangeChanged;
+    for (const ValueChange& c : w.fields) visible = visible || !kBallisticWeaponFields.count(c.name);
+    r.weapons.push_back(std::move(w));
+  }
+  for (int32_t cls = 0; cls < SurfaceClassCount; ++cls) {
+    SurfaceDiff s;
+    s.surfaceClass = cls;
+    Json oldRow = a.surfaces[static_cast<size_t>(cls)], newRow = b.surfaces[static_cast<size_t>(cls)];
+    oldRow.erase("class");
+    newRow.erase("class");
+    s.fields = Changes(oldRow, newRow);
+    for (const ValueChange& c : s.fields) visible = visible || c.name == "ricochetScatter";
+    if (!s.fields.empty()) r.surfaces.push_back(std::move(s));
+  }
+  for (int32_t cls = 0; cls < SurfaceClassCount; ++cls) {
+    for (int32_t row : rows) {
+      const auto& oldCases = a.impacts[{row, cls}];
+      const auto& newCases = b.impacts[{row, cls}];
+      for (size_t k = 0; k < oldCases.size() && k < newCases.size(); ++k) {
+        if (PrintedCells(oldCases[k], o) != PrintedCells(newCases[k], o))
+          r.cells.push_back({cls, row, oldCases[k], newCases[k]});
+      }
+    }
+  }
+  visible = visible || !r.cells.empty();
+
+  const auto oldLint = LintFolder(oldDir), newLint = LintFolder(newDir);
+  r.lintAppears = Missing(newLint, oldLint);
+  r.lintGoes = Missing(oldLint, newLint);
+  r.noticeable = visible;
+  return true;
+}
+
+void PrintDiffText(const DiffResult& r, const DiffOptions& o, std::ostream& out) {
+  bool first = true;
+  // Sections are separated by a blank line.
+  const auto section = [&](const std::string& heading) {
+    out << (first ? "" : "\n") << heading << "\n";
+    first = false;
+  };
+  if (!r.settings.empty()) {
+    section("settings");
+    for (const ValueChange& c : r.settings) out << "  " << DescribeChange(c) << "\n";
+  }
+  for (const WeaponDiff& w : r.weapons) {
+    const std::string row = std::to_string(w.row);
+    std::string title = "weapon row " + row;
+    if (!w.inOld || !w.inNew) {
+      title += std::string(" is only in ") + (w.inOld ? "OLD" : "NEW") + ": in " +
+               (w.inOld ? "NEW" : "OLD") + " weapon type " + row +
+               " uses row 0 (or no row if it has none)";
+    } else {
+      for (const ValueChange& c : w.fields) title += "\n  " + DescribeChange(c);
+    }
+    if (!w.rangeChanged) {
+      section(title + "\n  (its range table stays the same)");
+      continue;
+    }
+    Table t;
+    t.columns = {"at"};
+    for (RangeQuantity q : kColumns) {
+      t.columns.push_back(QuantityName(q));
+      t.columns.push_back("new");
+      t.columns.push_back("delta");
+    }
+    for (size_t i = 0; i < o.at.size(); ++i) {
+      std::vector<Cell> cells = {Number(o.at[i], 1)};
+      for (RangeQuantity q : kColumns) {
+        const int d = QuantityDecimals(q);
+        const RangeSample& sa = w.oldAt[i];
+        const RangeSample& sb = w.newAt[i];
+        const double va = QuantityOf(sa.point, q), vb = QuantityOf(sb.point, q);
+        cells.push_back(sa.reached ? Number(va, d) : Missing());
+        cells.push_back(sb.reached ? Number(vb, d) : Missing());
+        cells.push_back(sa.reached && sb.reached ? Number(vb - va, d) : Missing());
+      }
+      t.rows.push_back(cells);
+    }
+    t.notes = {"  life, old: " + w.oldEnd, "  life, new: " + w.newEnd};
+    section(title);
+    PrintTable(out, t, OutputFormat::Text);
+  }
+  for (const SurfaceDiff& s : r.surfaces) {
+    section(std::string("surface ") + kSurfaceKeys[s.surfaceClass]);
+    for (const ValueChange& c : s.fields) out << "  " << DescribeChange(c) << "\n";
+  }
+  // Flips as a table per surface; cells that keep their outcome with other numbers, counted.
+  std::map<std::pair<int32_t, int32_t>, int> renumbered;
+  std::map<int32_t, Table> flips;
+  for (const CellChange& c : r.cells) {
+    if (!c.Flipped()) {
+      ++renumbered[{c.surfaceClass, c.weapon}];
+      continue;
+    }
+    Table& t = flips[c.surfaceClass];
+    t.columns = {"weapon", "angle", "speedShare", "old", "new"};
+    t.rows.push_back({Integer(c.weapon), Number(c.old.angleDeg, 0), Number(c.old.speedShare, 2),
+                      Text(OutcomeName(c.old.outcome)), Text(OutcomeName(c.now.outcome))});
+  }
+  for (const auto& [cls, table] : flips) {
+    section(std::string("outcomes that flip on ") + kSurfaceKeys[cls] +
+            " (angle from the normal, speed as a share of the muzzle speed)");
+    PrintTable(out, table, OutputFormat::Text);
+  }
+  if (!renumbered.empty()) {
+    section("outcomes that stay, with other numbers (damage, kept speed, depth, exit speed)");
+    for (const auto& [key, count] : renumbered)
+      out << "  weapon " << key.second << " on " << kSurfaceKeys[key.first] << ": " << count
+          << " cell(s)\n";
+  }
+  if (!r.lintAppears.empty() || !r.lintGoes.empty()) section("lint");
+  for (const Finding& f : r.lintAppears) out << "  appears: " << FindingText(f) << "\n";
+  for (const Finding& f : r.lintGoes) out << "  goes: " << FindingText(f) << "\n";
+}
+
+void PrintDiffJson(const DiffResult& r, const DiffOptions& o, std::ostream& out) {
+  const auto changes = [](const std::vector<ValueChange>& list) {
+    Json j = Json::array();
+    for (const ValueChange& c : list) j.push_back({{"name", c.name}, {"old", c.old}, {"new", c.now}});
+    return j;
+  };
+  Json j;
+  j["noticeable"] = r.noticeable;
+  j["settings"] = changes(r.settings);
+  j["weapons"] = Json::array();
+  for (const WeaponDiff& w : r.weapons) {
+    Json at = Json::array();
+    for (size_t i = 0; i < o.at.size(); ++i)
+      at.push_back({{"distance", o.at[i]}, {"old", RangeJson(w.oldAt[i])}, {"new", RangeJson(w.newAt[i])}});
+    j["weapons"].push_back({{"row", w.row},
+                            {"fields", changes(w.fields)},
+                            {"rangeChanged", w.rangeChanged},
+                            {"at", at},
+                            {"life", {{"old", w.oldEnd}, {"new", w.newEnd}}}});
+  }
+  j["surfaces"] = Json::array();
+  for (const SurfaceDiff& s : r.surfaces)
+    j["surfaces"].push_back({{"class", s.surfaceClass},
+                             {"key", kSurfaceKeys[s.surfaceClass]},
+                             {"fields", changes(s.fields)}});
+  j["outcomes"] = Json::array();
+  for (const CellChange& c : r.cells) {
+    j["outcomes"].push_back({{"surface", kSurfaceKeys[c.surfaceClass]},
+                             {"weapon", c.weapon},
+                             {"angle", c.old.angleDeg},
+                             {"speedShare", c.old.speedShare},
+                             {"old", OutcomeName(c.old.outcome)},
+                             {"new", OutcomeName(c.now.outcome)},
+                             {"flipped", c.Flipped()}});
+  }
+  const auto findings = [](const std::vector<Finding>& list) {
+    Json a = Json::array();
+    for (const Finding& f : list)
+      a.push_back({{"file", f.file}, {"line", f.line}, {"fault", f.fault}, {"reason", f.reason}});
+    return a;
+  };
+  j["lint"] = {{"appears", findings(r.lintAppears)}, {"goes", findings(r.lintGoes)}};
+  out << j.dump(2) << "\n";
+}
+
+}  // namespace pellix::lab
