@@ -217,6 +217,11 @@ const SoakCase kCases[] = {
     {"SolidLoopNegative", [](Settings& s) { s.SolidLoop = -7; }},
     {"MinSpeedZero", [](Settings& s) { s.minSpeedScaled = 0.0f; }},
     {"HugeRangeMult", [](Settings& s) { s.rangeScale = 1.0e30f * 40.0f; }},
+    // Values beyond the float range, as start-up stores them: no round expires by time, none
+    // is too slow to go on, no refraction strip ever shows.
+    {"BeyondTheFloatRange", [](Settings& s) {
+       s.rangeScale = INFINITY; s.minSpeedScaled = -INFINITY;
+       s.AmRefractLen = INFINITY; s.TrRefractLen = -INFINITY; }},
     {"HostDrawsTrailsNoAfterEffect", [](Settings& s) { s.TracerType = 0; s.AfterEffect = 0; }},
     {"AllExtremes", [](Settings& s) {
        s.MaxLoop = 1000000; s.SolidLoop = -1; s.minSpeedScaled = 0.0f;
