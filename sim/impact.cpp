@@ -142,13 +142,16 @@ bool Penetrate(ProjectileRecord* record, const float* hitPoint, int32_t cls,
     MoveAlongFlight(record, invSpeed, P);
     travelled = travelled + P;
     const float inside = vec3::Distance(extra.entryPoint, hitPoint);
-    const float cost = weapon.pierceCost * surface.pierceResistance * inside;
+    // Nothing is spent without a cost, a resistance or a distance inside, even when another
+    // factor is infinite (an endless resistance stops every other round).
+    const float cost =
+        ZeroWinsProduct(ZeroWinsProduct(weapon.pierceCost, surface.pierceResistance), inside);
     // The reduced budget stays in the field: a second way out without a way in between
     // spends from the energy that is really left.
     const float budget = extra.pierceBudget - cost;
     if (!(budget >= 0.0f) || !std::isfinite(budget)) {
-      // Used up. A cost that is not finite (absurd table values) leaves an empty field
-      // rather than an infinity.
+      // Used up: an endless cost always does it. An endless gain (a negative cost) would give
+      // an endless speed, so it ends here too; either leaves an empty field, not an infinity.
       extra.pierceBudget = std::isfinite(budget) ? budget : 0.0f;
       StopProjectile(record);
       return false;

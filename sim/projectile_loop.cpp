@@ -1,6 +1,5 @@
 #include "sim/projectile_loop.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "host/host_addresses.h"
@@ -55,8 +54,6 @@ ProjectileRecord* LoopRecord(uintptr_t edi) {
   return static_cast<ProjectileRecord*>(const_cast<void*>(host.at(static_cast<uint32_t>(address))));
 }
 
-bool RepeatStepUsable(float timeStep) { return std::isfinite(timeStep) && timeStep > 0.0f; }
-
 uint32_t ProjectileLoopEndEntry(HookRegisters& regs) {
   if (projectileLoopOnPool == 0) {
     if (regs.edi < host_addr::HostProjectileArrayEnd) return host_addr::ProjectileLoopTop;
@@ -71,7 +68,9 @@ uint32_t ProjectileLoopEndEntry(HookRegisters& regs) {
     regs.edi = reinterpret_cast<uintptr_t>(pool.projectileArray) + kPointerOffset;
     return host_addr::ProjectileLoopTop;
   }
-  if (repeatRequested == 1 && repeatCount < settings.MaxLoop && RepeatStepUsable(*host.timeStep)) {
+  // The extra pass runs with the step as the cut wrote it: a negative step (a push-off that
+  // carried the round past the frame's travel) moves it back along its new path.
+  if (repeatRequested == 1 && repeatCount < settings.MaxLoop) {
     repeatRequested = 0;
     repeatCount += 1;
     regs.edi -= kRecordSize;

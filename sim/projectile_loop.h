@@ -13,9 +13,4 @@ namespace pellix {
 // are host memory, reached through host.at.
 ProjectileRecord* LoopRecord(uintptr_t edi);
 
-// Whether an extra pass may run with the step that an impact left in HostTimeStep: a cut
-// step that is negative, zero or not finite would step the projectile backwards, not at all,
-// or to a non-finite position, so such a repeat is dropped like one past MaxLoop.
-bool RepeatStepUsable(float timeStep);
-
 }  // namespace pellix

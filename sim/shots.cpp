@@ -51,7 +51,12 @@ bool ChooseTracer(int32_t every, uint32_t shooter) {
   return TakesGlobalTracer(every);
 }
 
-float FiniteOrZero(float x) { return std::isfinite(x) ? x : 0.0f; }
+// RangeMult times the flight time in the expiry's extended precision. A range of 0 lives 0 ms
+// even under an infinite RangeMult, as under every finite one; an infinite time (a RangeMult or
+// a range beyond the float range) is kept: such a shot never expires by time.
+long double TimeToLive(long double flightTime) {
+  return ZeroWinsProduct<long double>(flightTime, settings.rangeScale);
+}
 
 // What the three entry points have in common once each has its own values.
 struct Shot {
@@ -83,9 +88,10 @@ void Fill(const Shot& shot) {
   P.active = 1;
   P.damage = shot.damage;
 
-  // A shot without a direction, a row without a muzzle speed (speedFactor 0) or host values
-  // that do not give a finite record is dead at once: inactive, at rest, expired now.
-  if (!shot.directionUsable || !vec3::IsFinite(P.velocity) || !std::isfinite(P.expiryTime) ||
+  // A shot without a direction, a row without a muzzle speed (speedFactor 0) or a NaN from the
+  // host is dead at once: inactive, at rest, expired now. So is one the host puts at an
+  // infinite position. An infinite expiry is a life without end (or one over already).
+  if (!shot.directionUsable || !vec3::IsFinite(P.velocity) || std::isnan(P.expiryTime) ||
       !vec3::IsFinite(P.position)) {
     P.active = 0;
     P.velocity[0] = P.velocity[1] = P.velocity[2] = 0.0f;
@@ -94,9 +100,8 @@ void Fill(const Shot& shot) {
   }
 
   const WeaponBallistics& W = *shot.row;
-  X.trailLength = FiniteOrZero(tracer ? W.tracerTrailLength : W.ammoTrailLength);
-  X.refractLength =
-      FiniteOrZero(X.trailLength * (tracer ? settings.TrRefractLen : settings.AmRefractLen));
+  X.trailLength = tracer ? W.tracerTrailLength : W.ammoTrailLength;
+  X.refractLength = RefractionLength(X.trailLength, tracer);
 
   pool.nextSlot = s + 1 == settings.MaxPellix ? 0 : s + 1;
 }
@@ -110,7 +115,7 @@ void AimAlong(Shot& shot, const float* d) {
   shot.damage = ReadHost<int16_t>(info + host_addr::WeaponInfoDamage);
 
   const float speedFactor = shot.row->speedFactor;
-  shot.expiry = static_cast<long double>(range) * speedFactor * settings.rangeScale + *host.clockMs;
+  shot.expiry = TimeToLive(ZeroWinsProduct<long double>(range, speedFactor)) + *host.clockMs;
   float n[3];
   vec3::Normalize(n, d);
   const float k = 1.0f / speedFactor;  // muzzle speed / 25
@@ -164,8 +169,8 @@ extern "C" bool MakeM4(const float* start, float* end, uint32_t damage) {
   end[2] = end[2] - start[2];
   // Lives RangeMult times the time it needs to fly to the given end point.
   const float length = vec3::Length(end);
-  const float flightTime = length * shot.row->speedFactor;
-  shot.expiry = static_cast<long double>(flightTime) * settings.rangeScale + *host.clockMs;
+  const float flightTime = ZeroWinsProduct(length, shot.row->speedFactor);
+  shot.expiry = TimeToLive(flightTime) + *host.clockMs;
   const float scale = 1.0f / flightTime;
   shot.velocity[0] = end[0] * scale;
   shot.velocity[1] = end[1] * scale;

@@ -51,6 +51,14 @@ inline int32_t TruncateToInt32(long double value) {
   return static_cast<int32_t>(value);
 }
 
+// a x b, except that a zero factor wins over an infinite one: 0 x inf is 0 (the limit of 0 x b
+// for every finite b) where IEEE arithmetic gives NaN. A NaN factor still gives NaN.
+template <typename T>
+inline T ZeroWinsProduct(T a, T b) {
+  const T product = a * b;
+  return std::isnan(product) && !std::isnan(a) && !std::isnan(b) ? T(0) : product;
+}
+
 // Low 16 bits of a damage computed from floats.
 inline int16_t DamageBits(long double value) {
   return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(TruncateToInt32(value))));

@@ -1,7 +1,6 @@
 #include "startup/settings.h"
 
-#include <cmath>
-
+#include "sim/vec3.h"
 #include "startup/runtime_text.h"
 
 namespace pellix {
@@ -10,6 +9,10 @@ Settings settings{};
 
 float ScaleSetting(double value, double factor) {
   return static_cast<float>(static_cast<double>(static_cast<float>(value)) * factor);
+}
+
+float RefractionLength(float trailLength, bool tracer) {
+  return ZeroWinsProduct(trailLength, tracer ? settings.TrRefractLen : settings.AmRefractLen);
 }
 
 namespace {
@@ -23,20 +26,17 @@ struct Reader {
   int32_t Int(const char* section, const char* key, int32_t fallback) const {
     return profile.readInt(section, key, fallback, path);
   }
-  // atof of the value as a float; a value beyond the float range ("1e39") takes the key's
-  // default instead, so that no infinity reaches the simulation.
+  // atof of the value. A value beyond the float range is kept as read: it becomes an infinity
+  // of its sign where it is stored, so that comparisons and signs keep their meaning.
   double Number(const char* section, const char* key, const char* fallback) const {
     char text[NumberBufferSize];
     text[0] = '\0';
     profile.readString(section, key, fallback, text, NumberBufferSize, path);
     text[NumberBufferSize - 1] = '\0';
-    const double value = RuntimeAtof(text);
-    return std::isfinite(static_cast<float>(value)) ? value : RuntimeAtof(fallback);
+    return RuntimeAtof(text);
   }
-  // The same for a scaled key, whose product must stay finite too.
   float Scaled(const char* section, const char* key, const char* fallback, double factor) const {
-    const float scaled = ScaleSetting(Number(section, key, fallback), factor);
-    return std::isfinite(scaled) ? scaled : ScaleSetting(RuntimeAtof(fallback), factor);
+    return ScaleSetting(Number(section, key, fallback), factor);
   }
 };
 

@@ -34,12 +34,17 @@ extern Settings settings;
 
 // Reads the 21 keys, in their order, from the INI file at `path` into `out`: integers through
 // readInt, numbers through readString and the runtime's atof; the scaled ones rounded to float,
-// multiplied in double and rounded to float again. A number that is not finite as a float (or
-// whose scaled value is not) takes the key's default.
+// multiplied in double and rounded to float again. A number beyond the float range (or whose
+// scaled value is) is stored as an infinity of its sign.
 void ReadSettings(const ProfileReader& profile, const char* path, Settings& out);
 
 // The stored value of a scaled number key: float(double(float(value)) * factor).
 float ScaleSetting(double value, double factor);
+
+// The refraction length of a trail of this length (time-step units): the length times
+// TrRefractLen for a tracer, AmRefractLen otherwise, where a zero length or factor gives no
+// refraction even when the other is infinite.
+float RefractionLength(float trailLength, bool tracer);
 
 inline constexpr double RangeFactor = 40.0;
 inline constexpr double GravityFactor = static_cast<double>(0.032f);  // the factor is a float

@@ -2,25 +2,27 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <initializer_list>
+
+#include "sim/vec3.h"
 
 namespace pellix {
 
-namespace {
-
-// A number beyond the float range ("1e39", "inf", "nan") or a conversion without a result
-// (muzzle speed 0) is stored as 0: shots treat speedFactor 0 as a row without a muzzle speed,
-// and no infinity or NaN reaches the records.
-void ZeroNonFinite(std::initializer_list<float*> fields) {
-  for (float* f : fields) {
-    if (!std::isfinite(*f)) *f = 0.0f;
-  }
-}
-
-}  // namespace
-
 WeaponBallistics* weaponTable = nullptr;
 SurfaceBallistics* surfaceTable = nullptr;
+
+void ConvertWeaponRow(WeaponBallistics& row) {
+  // The file gives the muzzle speed; the row keeps 25 / speed so that shots only multiply. A
+  // muzzle speed of 0, or one so small that 25 / speed is no float, is no muzzle speed (0).
+  const auto speedFactor = static_cast<float>(25.0 / static_cast<double>(row.speedFactor));
+  row.speedFactor = std::isfinite(speedFactor) ? speedFactor : 0.0f;
+  // Without a muzzle speed an endless trail (0 x inf) is no trail, as every other length is.
+  row.ammoTrailLength = ZeroWinsProduct(row.speedFactor, row.ammoTrailLength);
+  row.tracerTrailLength = ZeroWinsProduct(row.tracerTrailLength, row.speedFactor);
+}
+
+void ConvertSurfaceRow(SurfaceBallistics& row) {
+  row.ricochetAngleLoss = row.ricochetAngleLoss * 0.5f;
+}
 
 LineResult ReadWeaponLine(const char* line, WeaponBallistics* rows, int32_t count) {
   if (line[0] == ';') return LineResult::Ignored;
@@ -30,13 +32,7 @@ LineResult ReadWeaponLine(const char* line, WeaponBallistics* rows, int32_t coun
   if (index >= static_cast<uint32_t>(count)) return LineResult::Ignored;
   WeaponBallistics& row = rows[index];
   if (ScanWeaponFields(line, row) <= 0) return LineResult::Ignored;
-  // The file gives the muzzle speed; the row keeps 25 / speed so that shots only multiply.
-  row.speedFactor = static_cast<float>(25.0 / static_cast<double>(row.speedFactor));
-  row.ammoTrailLength = row.speedFactor * row.ammoTrailLength;
-  row.tracerTrailLength = row.tracerTrailLength * row.speedFactor;
-  ZeroNonFinite({&row.speedFactor, &row.dragAlong, &row.dragAcross, &row.pierceCost,
-                 &row.ricochetBonus, &row.ammoTrailLength, &row.tracerTrailLength,
-                 &row.ammoTrailWidth, &row.tracerTrailWidth});
+  ConvertWeaponRow(row);
   return LineResult::Stored;
 }
 
@@ -66,9 +62,7 @@ LineResult ReadSurfaceLine(const char* line, SurfaceBallistics* rows) {
   if (surfaceClass < 0) return LineResult::Ignored;
   SurfaceBallistics& row = rows[surfaceClass];
   if (ScanSurfaceFields(line, row) <= 0) return LineResult::Ignored;
-  row.ricochetAngleLoss = row.ricochetAngleLoss * 0.5f;
-  ZeroNonFinite({&row.ricochetThreshold, &row.ricochetAngleLoss, &row.ricochetKeep,
-                 &row.ricochetScatter, &row.pierceResistance});
+  ConvertSurfaceRow(row);
   return LineResult::Stored;
 }
 

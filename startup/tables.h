@@ -56,6 +56,13 @@ void ReadWeaponFile(std::FILE* file, WeaponBallistics* rows, int32_t count);
 // Reads the surface file line by line into `rows` (SurfaceClassCount rows, zero-filled).
 void ReadSurfaceFile(std::FILE* file, SurfaceBallistics* rows);
 
+// The load conversions of a scanned row: speedFactor := 25 / muzzle speed (0 when that is no
+// finite float: no muzzle speed), the trail lengths into time-step units; the surface's angle
+// loss halved. Every other value is kept as read, a number beyond the float range as an
+// infinity of its sign.
+void ConvertWeaponRow(WeaponBallistics& row);
+void ConvertSurfaceRow(SurfaceBallistics& row);
+
 enum class LineResult { Stored, Ignored, Stop };
 // One line of each file, as the readers take them (`line` as fgets leaves it).
 LineResult ReadWeaponLine(const char* line, WeaponBallistics* rows, int32_t count);

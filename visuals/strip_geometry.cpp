@@ -20,6 +20,32 @@ constexpr float kLocalX[TracerStripVertices] = {-1, 1, -1, 1, -1, 1, -1, 1};
 constexpr float kLocalY[TracerStripVertices] = {1, 1, 0, 0, 0, 0, -1, -1};
 
 Vec3 Load(const float* p) { return Vec3{p[0], p[1], p[2]}; }
+
+bool Finite(const float* v, int n) {
+  for (int i = 0; i < n; ++i) {
+    if (!std::isfinite(v[i])) return false;
+  }
+  return true;
+}
+
+// Settings or lengths beyond the float range (an endless refraction length, width, bloom or
+// tail bias) give a strip that cannot be drawn: it is collapsed onto its head, where it covers
+// no pixel, rather than send an infinity or NaN to the device.
+void CollapseUndrawable(TracerVertex* strip, const Vec3& head) {
+  for (int i = 0; i < TracerStripVertices; ++i) {
+    const TracerVertex& v = strip[i];
+    if (!Finite(v.position, 3) || !Finite(v.normal, 3) || !Finite(v.tex, 4)) {
+      for (int j = 0; j < TracerStripVertices; ++j) {
+        TracerVertex& w = strip[j];
+        w.position[0] = w.normal[0] = head.x;
+        w.position[1] = w.normal[1] = head.y;
+        w.position[2] = w.normal[2] = head.z;
+        for (float& c : w.tex) c = std::isfinite(c) ? c : 0.0f;
+      }
+      return;
+    }
+  }
+}
 }  // namespace
 
 TracerVertex tracerStrip[TracerStripVertices] = {
@@ -45,8 +71,7 @@ Vec3 RefractionTail(const TrailRecord& trail, const ProjectileRecord& projectile
     const WeaponBallistics& row = WeaponRow(projectile.weaponType);
     const bool tracer = projectile.isTracer != 0;
     const float l = tracer ? row.tracerTrailLength : row.ammoTrailLength;
-    const float r = tracer ? settings.TrRefractLen : settings.AmRefractLen;
-    const float t = l * r - e;
+    const float t = RefractionLength(l, tracer) - e;
     const float* pos = projectile.position;
     return Vec3{pos[0] - t * vel[0], pos[1] - t * vel[1], pos[2] - t * vel[2]};
   }
@@ -121,6 +146,7 @@ void BuildTracerStrip(TracerVertex* strip, const StripFrame& frame, const TrailR
   for (int i = 0; i < TracerStripVertices; ++i) {
     for (int k = 0; k < 3; ++k) strip[i].position[k] += strip[i].normal[k];
   }
+  CollapseUndrawable(strip, head);
 }
 
 }  // namespace pellix

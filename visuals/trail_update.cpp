@@ -22,6 +22,8 @@ uint32_t LowBitsOfTruncation(double value) {
   return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(value)));
 }
 
+float NoneIfUndefined(float length) { return std::isnan(length) ? 0.0f : length; }
+
 float Decayed(float length, float timeStep) {
   const float value = length - kDecayRate * timeStep;
   return value < 0.0f ? 0.0f : value;
@@ -43,8 +45,6 @@ void UpdateTrails() {
   const bool keepAlpha = HostDrawsTrails();
   const float timeStep = *host.timeStep;
   const uint32_t clock = *host.clockMs;
-  const float refractTracer = settings.TrRefractLen;
-  const float refractAmmo = settings.AmRefractLen;
 
   for (int32_t i = 0; i < slots; ++i) {
     const ProjectileRecord& p = pool.projectileArray[i];
@@ -59,12 +59,10 @@ void UpdateTrails() {
     } else {
       if (t.activity == kTrailLive && p.active == 0) {
         // The part not yet shown becomes the part still shown: the shrink starts from the
-        // length the trail had.
-        const float refract = tracer ? refractTracer : refractAmmo;
-        x.trailLength = full - x.trailLength;
-        x.refractLength = full * refract - x.refractLength;
-        // An INI refraction factor beyond the float range ("1e999") leaves no length to shrink.
-        if (!std::isfinite(x.refractLength)) x.refractLength = 0.0f;
+        // length the trail had. An endless length showed none of itself (inf - inf): none is
+        // left to shrink.
+        x.trailLength = NoneIfUndefined(full - x.trailLength);
+        x.refractLength = NoneIfUndefined(RefractionLength(full, tracer) - x.refractLength);
         t.activity = kTrailShrinking;
       }
       t.activity = static_cast<uint8_t>(t.activity | p.active);
@@ -81,15 +79,19 @@ void UpdateTrails() {
       t.start[k] = p.position[k] - p.velocity[k] * back;
       t.end[k] = p.position[k];
     }
-    // A muzzle speed near the float limit in the weapon file can put the tail beyond the float
-    // range; such a trail shrinks to its head rather than carry an infinity to the drawing.
-    if (!std::isfinite(t.start[0]) || !std::isfinite(t.start[1]) || !std::isfinite(t.start[2])) {
+    // A tail beyond the float range (a muzzle speed near the float limit, an endless trail
+    // length) or an endless width cannot be drawn: such a trail shrinks to its head, with no
+    // width, rather than carry an infinity or NaN to the drawing.
+    const float width = tracer ? w.tracerTrailWidth : w.ammoTrailWidth;
+    const bool drawable = std::isfinite(width);
+    if (!drawable || !std::isfinite(t.start[0]) || !std::isfinite(t.start[1]) ||
+        !std::isfinite(t.start[2])) {
       for (int k = 0; k < 3; ++k) t.start[k] = t.end[k];
     }
     if (p.active != 0) {
       t.creationTime = clock;
       t.lifetime = LowBitsOfTruncation(static_cast<double>(full) * kLifetimeFactor);
-      t.width = tracer ? w.tracerTrailWidth : w.ammoTrailWidth;
+      t.width = drawable ? width : 0.0f;
       t.alpha =
           keepAlpha ? static_cast<uint8_t>(tracer ? w.tracerTrailAlpha : w.ammoTrailAlpha) : 0;
       t.isTracer = p.isTracer;

@@ -14,25 +14,30 @@ float FiniteValue(FuzzInput& in, float range) {
   return std::signbit(x) ? -FLT_MAX : FLT_MAX;
 }
 
+float StoredValue(FuzzInput& in, float range) {
+  const float x = in.Float(range);
+  return std::isnan(x) ? std::copysign(INFINITY, x) : x;
+}
+
 void ReadFuzzSettings(FuzzInput& in, int32_t maxSlots, int32_t maxWeapons, int32_t maxSolidLoop) {
   settings = Settings{};
   settings.MaxPellix = 1 + in.Byte() % maxSlots;
   settings.weaponCount = 1 + in.Byte() % maxWeapons;
-  settings.rangeScale = in.Float(1000.0f);
+  settings.rangeScale = StoredValue(in, 1000.0f);
   settings.Gravity = in.Bool();
-  settings.gravityScale = in.Float(1.0f);
+  settings.gravityScale = StoredValue(in, 1.0f);
   settings.AirResist = in.Bool();
   settings.Ricochet = in.Bool();
   settings.Pierce = in.Bool();
   settings.MaxLoop = in.Take<int8_t>();
-  settings.minSpeedScaled = in.Float(50.0f);
-  settings.ColBias = in.Float(1.0f);
-  settings.SolidBias = in.Float(1.0f);
+  settings.minSpeedScaled = StoredValue(in, 50.0f);
+  settings.ColBias = StoredValue(in, 1.0f);
+  settings.SolidBias = StoredValue(in, 1.0f);
   settings.SolidLoop = std::min<int32_t>(in.Take<int16_t>(), maxSolidLoop);
   settings.TracerType = static_cast<int32_t>(in.Byte() % 4) - 1;
   settings.AfterEffect = in.Bool();
-  settings.AmRefractLen = in.Float(4.0f);
-  settings.TrRefractLen = in.Float(4.0f);
+  settings.AmRefractLen = StoredValue(in, 4.0f);
+  settings.TrRefractLen = StoredValue(in, 4.0f);
   settings.TracerBloom = 0.001f;
   settings.RefractSize = 0.1f;
   settings.AmTailBias = -1.0f;
@@ -43,26 +48,26 @@ void ReadFuzzRows(FuzzInput& in, WeaponBallistics* weapons, SurfaceBallistics* s
   for (int32_t i = 0; i < settings.weaponCount; ++i) {
     WeaponBallistics& w = weapons[i];
     w.speedFactor = FiniteValue(in, 2.0f);
-    w.dragAlong = FiniteValue(in, 2.0f);
-    w.dragAcross = FiniteValue(in, 2.0f);
-    w.pierceCost = FiniteValue(in, 5.0f);
-    w.ricochetBonus = FiniteValue(in, 2.0f);
+    w.dragAlong = StoredValue(in, 2.0f);
+    w.dragAcross = StoredValue(in, 2.0f);
+    w.pierceCost = StoredValue(in, 5.0f);
+    w.ricochetBonus = StoredValue(in, 2.0f);
     w.tracerEvery = in.Take<int8_t>();
-    w.ammoTrailLength = FiniteValue(in, 20.0f);
-    w.tracerTrailLength = FiniteValue(in, 20.0f);
-    w.ammoTrailWidth = FiniteValue(in, 1.0f);
-    w.tracerTrailWidth = FiniteValue(in, 1.0f);
+    w.ammoTrailLength = StoredValue(in, 20.0f);
+    w.tracerTrailLength = StoredValue(in, 20.0f);
+    w.ammoTrailWidth = StoredValue(in, 1.0f);
+    w.tracerTrailWidth = StoredValue(in, 1.0f);
     w.ammoTrailAlpha = in.Take<int16_t>();
     w.tracerTrailAlpha = in.Take<int16_t>();
     w.tracerColour = in.Take<uint32_t>();
   }
   for (int32_t c = 0; c < SurfaceClassCount; ++c) {
     SurfaceBallistics& s = surfaces[c];
-    s.ricochetThreshold = FiniteValue(in, 2.0f);
-    s.ricochetAngleLoss = FiniteValue(in, 2.0f);
-    s.ricochetKeep = FiniteValue(in, 2.0f);
-    s.ricochetScatter = FiniteValue(in, 2.0f);
-    s.pierceResistance = FiniteValue(in, 4.0f);
+    s.ricochetThreshold = StoredValue(in, 2.0f);
+    s.ricochetAngleLoss = StoredValue(in, 2.0f);
+    s.ricochetKeep = StoredValue(in, 2.0f);
+    s.ricochetScatter = StoredValue(in, 2.0f);
+    s.pierceResistance = StoredValue(in, 4.0f);
   }
 }
 

@@ -40,11 +40,14 @@ WeaponBallistics weapons[kMaxWeapons];
 SurfaceBallistics surfaces[SurfaceClassCount];
 
 float Clamp(float x, float limit) { return std::max(-limit, std::min(limit, x)); }
+// The same, but an infinity stays: such values only decide (ricochet or not, pierce or stop).
+float ClampFinite(float x, float limit) { return std::isinf(x) ? x : Clamp(x, limit); }
 
 // The model's host moves records by velocity x step with its own arithmetic, which is not
 // under test. The sim target takes rows and biases to the float limits; here they stay within
 // +-1000 (and the drags within +-2), so that over the case's frames no position the plug-in
-// leaves finite is pushed beyond the float range by the host's own step.
+// leaves finite is pushed beyond the float range by the host's own step. Values that only
+// decide may stay infinite.
 void KeepSpeedsFinite() {
   constexpr float kLimit = 1.0e3f;
   for (int32_t i = 0; i < settings.weaponCount; ++i) {
@@ -55,14 +58,15 @@ void KeepSpeedsFinite() {
     w.speedFactor = Clamp(w.speedFactor, kLimit);
     w.dragAlong = Clamp(w.dragAlong, 2.0f);
     w.dragAcross = Clamp(w.dragAcross, 2.0f);
-    w.pierceCost = Clamp(w.pierceCost, kLimit);
-    w.ricochetBonus = Clamp(w.ricochetBonus, kLimit);
+    w.pierceCost = ClampFinite(w.pierceCost, kLimit);
+    w.ricochetBonus = ClampFinite(w.ricochetBonus, kLimit);
   }
   for (SurfaceBallistics& r : surfaces) {
-    for (float* f : {&r.ricochetThreshold, &r.ricochetAngleLoss, &r.ricochetKeep,
-                     &r.ricochetScatter, &r.pierceResistance}) {
+    for (float* f : {&r.ricochetAngleLoss, &r.ricochetKeep, &r.ricochetScatter}) {
       *f = Clamp(*f, kLimit);
     }
+    r.ricochetThreshold = ClampFinite(r.ricochetThreshold, kLimit);
+    r.pierceResistance = ClampFinite(r.pierceResistance, kLimit);
   }
   for (float* f : {&settings.gravityScale, &settings.ColBias, &settings.SolidBias}) {
     *f = std::isfinite(*f) ? Clamp(*f, kLimit) : 0.0f;
@@ -147,9 +151,9 @@ const char* RunFrames(FuzzInput& in, LoopModel& model) {
     for (const auto& pass : model.poolPasses) {
       if (pass.slot < 0 || pass.slot >= settings.MaxPellix) return "a pass outside the pool";
       if (++passes[pass.slot] > passLimit) return "more passes of a record than MaxLoop allows";
-      if (!(pass.timeStep >= 0.0f) || !std::isfinite(pass.timeStep)) {
-        return "a pass with an unusable step";
-      }
+      // A repeat runs with the cut step as written, negative ones included; the cut never
+      // writes one that is not finite.
+      if (!std::isfinite(pass.timeStep)) return "a pass with a step that is not finite";
       // Only a negative ColBias (a push into the surface) gives a repeat more time than the
       // frame had.
       if (pass.timeStep > step && settings.ColBias >= 0.0f) return "a repeat longer than the frame";

@@ -227,9 +227,9 @@ void Step(FuzzInput& in, int32_t slot) {
 }
 
 // The strips of every slot for every pass, seen through a fixed perspective camera. Reads no
-// input, so that the meaning of older corpus inputs stays as it was. Vertices are not records:
-// crashes and undefined behaviour are what is looked for here.
-void BuildStrips() {
+// input, so that the meaning of older corpus inputs stays as it was. No vertex sent to the
+// device may hold an infinity or NaN.
+const char* BuildStrips() {
   Matrix4 view{}, projection{};
   for (int i = 0; i < 4; ++i) view.m[i][i] = projection.m[i][i] = 1.0f;
   view.m[3][2] = 20.0f;
@@ -241,8 +241,15 @@ void BuildStrips() {
   for (int32_t slot = 0; slot < settings.MaxPellix; ++slot) {
     for (uint32_t pass = 0; pass < 3; ++pass) {
       BuildTracerStrip(tracerStrip, frame, trails[slot], projectiles[slot], extras[slot], pass);
+      for (const TracerVertex& v : tracerStrip) {
+        if (!Finite3(v.position) || !Finite3(v.normal) || !Finite3(v.tex) ||
+            !std::isfinite(v.tex[3])) {
+          return "a strip vertex not finite";
+        }
+      }
     }
   }
+  return nullptr;
 }
 
 }  // namespace
@@ -268,7 +275,7 @@ const char* FuzzSimSequence(const uint8_t* data, size_t size) {
         break;
       case 5:
         UpdateTrails();
-        BuildStrips();
+        fault = BuildStrips();
         break;
       default: {
         fake.clockMs += in.Take<uint16_t>();

@@ -1,6 +1,5 @@
 // The whole start-up over an INI file and two data files from the input, in a folder of their
 // own: settings, tables and pool, or a clean stop.
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include "startup/tables.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_targets.h"
+#include "tests/fuzz/pool_invariants.h"
 
 namespace pellix::fuzz {
 namespace {
@@ -77,11 +77,10 @@ const char* Check(const StartupResult& result) {
     return "pool bounds do not match MaxPellix";
   }
   for (int32_t i = 0; i < settings.weaponCount; ++i) {
-    const WeaponBallistics& w = weaponTable[i];
-    for (float f : {w.speedFactor, w.dragAlong, w.dragAcross, w.pierceCost, w.ricochetBonus,
-                    w.ammoTrailLength, w.tracerTrailLength, w.ammoTrailWidth, w.tracerTrailWidth}) {
-      if (!std::isfinite(f)) return "weapon row holds a number that is not finite";
-    }
+    if (const char* fault = CheckRow(weaponTable[i])) return fault;
+  }
+  for (int32_t c = 0; c < SurfaceClassCount; ++c) {
+    if (const char* fault = CheckRow(surfaceTable[c])) return fault;
   }
   return nullptr;
 }

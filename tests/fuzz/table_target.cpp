@@ -1,5 +1,4 @@
 // The weapon and surface readers over arbitrary file contents, whole and line by line.
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -8,6 +7,7 @@
 #include "startup/tables.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_targets.h"
+#include "tests/fuzz/pool_invariants.h"
 #include "tests/fuzz/temp_file.h"
 
 namespace pellix::fuzz {
@@ -24,25 +24,6 @@ bool GuardIntact(const void* rows, size_t bytes) {
   return true;
 }
 
-bool RowFinite(const WeaponBallistics& r) {
-  const float f[] = {r.speedFactor,       r.dragAlong,      r.dragAcross,
-                     r.pierceCost,        r.ricochetBonus,  r.ammoTrailLength,
-                     r.tracerTrailLength, r.ammoTrailWidth, r.tracerTrailWidth};
-  for (float x : f) {
-    if (!std::isfinite(x)) return false;
-  }
-  return true;
-}
-
-bool RowFinite(const SurfaceBallistics& r) {
-  const float f[] = {r.ricochetThreshold, r.ricochetAngleLoss, r.ricochetKeep, r.ricochetScatter,
-                     r.pierceResistance};
-  for (float x : f) {
-    if (!std::isfinite(x)) return false;
-  }
-  return true;
-}
-
 const char* ReadWhole(const char* path, int32_t count) {
   std::vector<WeaponBallistics> weapons(count + kGuardRows);
   std::memset(weapons.data() + count, kGuard, kGuardRows * sizeof(WeaponBallistics));
@@ -54,7 +35,7 @@ const char* ReadWhole(const char* path, int32_t count) {
     return "weapon reader wrote past its rows";
   }
   for (int32_t i = 0; i < count; ++i) {
-    if (!RowFinite(weapons[i])) return "weapon row holds a number that is not finite";
+    if (const char* fault = CheckRow(weapons[i])) return fault;
   }
 
   SurfaceBallistics surfaces[SurfaceClassCount + kGuardRows] = {};
@@ -67,7 +48,7 @@ const char* ReadWhole(const char* path, int32_t count) {
     return "surface reader wrote past its rows";
   }
   for (int32_t i = 0; i < SurfaceClassCount; ++i) {
-    if (!RowFinite(surfaces[i])) return "surface row holds a number that is not finite";
+    if (const char* fault = CheckRow(surfaces[i])) return fault;
   }
   return nullptr;
 }

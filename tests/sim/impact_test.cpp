@@ -188,6 +188,13 @@ TEST_F(Impact, SpeedJustBelowTheFloorStops) {
   EXPECT_EQ(savedDamage, 100);    // the restore that follows puts back this record's damage
   EXPECT_EQ(fake.timeStep, 0.5f);
   EXPECT_EQ(fake.Count(HostCallKind::LineTest), 0);
+
+  // A MinSpeed beyond the float range is an infinite floor: every impact stops.
+  settings.minSpeedScaled = INFINITY;
+  record.active = 1;
+  SetVelocity(3e38f, 0, 0);
+  Hit(1, 0, 0, -1, 0, 0);
+  EXPECT_EQ(record.active, 0);
 }
 
 TEST_F(Impact, ZeroSpeedWithAFloorOfZeroOrBelowStops) {
@@ -338,6 +345,18 @@ TEST_F(Ricochet, StrictThreshold) {
   Hit(0, 0, 0, 0, 0, 1);
   EXPECT_EQ(repeatRequested, 1);
   EXPECT_GT(record.velocity[2], 0.0f);
+
+  // Beyond the float range: an infinite threshold lets even a head-on hit ricochet, an
+  // infinite negative bonus lets none.
+  for (float bonus : {0.0f, -INFINITY}) {
+    repeatRequested = 0;
+    SetPosition(0, 0, 4);
+    SetVelocity(0, 0, -4);
+    sim.Weapon(kRifle).ricochetBonus = bonus;
+    sim.Surface(0).ricochetThreshold = INFINITY;
+    Hit(0, 0, 0, 0, 0, 1);
+    EXPECT_EQ(repeatRequested, bonus == 0.0f ? 1 : 0) << bonus;
+  }
 }
 
 TEST_F(Ricochet, NeverWhenMovingWithTheNormal) {
@@ -456,6 +475,26 @@ TEST_F(Pierce, ResistanceSignDecides) {
   LeaveAt(1000.0f);
   EXPECT_EQ(extra.pierceBudget, 100.0f);
   EXPECT_FLOAT_EQ(Speed(), 4.0f);
+
+  // Beyond the float range the sign still decides: -inf cannot be pierced; +inf can, but the
+  // way out costs everything, unless the weapon pierces at no cost (0 x inf is no cost).
+  sim.Surface(3).pierceResistance = -INFINITY;
+  repeatRequested = 0;
+  Enter();
+  EXPECT_EQ(repeatRequested, 0);
+  sim.Surface(3).pierceResistance = INFINITY;
+  Enter();
+  EXPECT_EQ(repeatRequested, 1);
+  LeaveAt(2.0f);
+  EXPECT_EQ(record.active, 0);
+  EXPECT_EQ(extra.pierceBudget, 0.0f);  // no infinity left in the field
+  sim.Weapon(kRifle).pierceCost = 0.0f;
+  record.active = 1;
+  record.damage = 100;
+  Enter();
+  LeaveAt(2.0f);
+  EXPECT_EQ(record.active, 1);
+  EXPECT_EQ(extra.pierceBudget, 100.0f);
 }
 
 TEST_F(Pierce, PathAlongTheSurfaceIsNotPushedOff) {

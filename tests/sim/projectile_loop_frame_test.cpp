@@ -302,24 +302,28 @@ TEST_F(ProjectileLoopFrameTest, AnAreaWeaponEndsAtItsFirstHitWithItsOwnDamage) {
   EXPECT_EQ(PassesOf(1), 1);
 }
 
-TEST_F(ProjectileLoopFrameTest, ANegativeCutStepIsNeverUsed) {
-  // A near-grazing ricochet pushes off far along the ground (P = ColBias / |D / speed|), so the
-  // distance covered exceeds the frame's travel and the cut step comes out negative.
+TEST_F(ProjectileLoopFrameTest, ANegativeCutStepMovesTheRoundBackByItsOvershoot) {
+  // Worked by hand. From (0, 0, 0.1) at (4, 0, -0.2) (speed sqrt(16.04)) the ground is hit
+  // half-way, at (2, 0, 0), after sqrt(4.01). D = -0.4; the bounce gives (4, 0, 0.2) and the
+  // push-off P = 5 / (0.4 / speed) puts the round at (2, 0, 0) + (4, 0, 0.2) x 5 / 0.4 =
+  // (52, 0, 2.5). Travelled sqrt(4.01) + P = speed x 13, so the cut step is 1 - 13 = -12, and
+  // the repeat moves it back to (52, 0, 2.5) - 12 x (4, 0, 0.2) = (4, 0, 0.1): where the half
+  // step left after the bounce takes it.
   settings.ColBias = 5.0f;
   ProjectileRecord& p = Fly(0, 0, 0.0f, 4.0f);
   p.position[2] = 0.1f;
   p.velocity[2] = -0.2f;
-  float cut = 0.0f;
-  model->observer = [&](const EntryEvent& e) {
-    if (e.entry == Entry::Impact) cut = model->timeStep;
-  };
   model->RunProjectileLoop();
-  EXPECT_LT(cut, 0.0f);
-  EXPECT_EQ(PassesOf(0), 1);
+  ASSERT_EQ(PassesOf(0), 2);
+  EXPECT_NEAR(model->poolPasses[1].timeStep, -12.0f, 1e-5);
+  EXPECT_EQ(model->poolPasses[1].repeatCount, 1);
   EXPECT_EQ(model->timeStep, 1.0f);
   EXPECT_EQ(p.active, 1);
-  EXPECT_GT(p.position[0], 0.5f);  // where the impact put it, never stepped backwards
-  EXPECT_GT(p.velocity[0], 0.0f);
+  EXPECT_NEAR(p.position[0], 4.0f, 1e-4);
+  EXPECT_EQ(p.position[1], 0.0f);
+  EXPECT_NEAR(p.position[2], 0.1f, 1e-5);
+  EXPECT_EQ(p.velocity[0], 4.0f);
+  EXPECT_EQ(p.velocity[2], 0.2f);
 }
 
 TEST_F(ProjectileLoopFrameTest, TheHostEndsExpiredRecordsAndManyFramesStayConsistent) {

@@ -3,9 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdlib>
 #include <cstring>
-#include <limits>
 
 #include "host/host_addresses.h"
 #include "host/host_api.h"
@@ -162,9 +161,9 @@ TEST_F(ProjectileLoopTest, LoopEndLeavesAfterTheLastSlotsLastPass) {
   EXPECT_EQ(projectileLoopOnPool, 1);
 }
 
-TEST_F(ProjectileLoopTest, LoopEndDropsARepeatWhoseCutStepIsUnusable) {
-  const float inf = std::numeric_limits<float>::infinity();
-  for (float cut : {-0.25f, 0.0f, -0.0f, std::nanf(""), inf, -inf}) {
+// The cut step is not checked: a negative or zero step runs its pass like any other.
+TEST_F(ProjectileLoopTest, LoopEndRepeatsWithANegativeOrZeroCutStep) {
+  for (float cut : {-12.25f, -0.0f, 0.0f}) {
     projectileLoopOnPool = 1;
     savedTimeStep = 1.0f;
     model->timeStep = cut;
@@ -172,13 +171,11 @@ TEST_F(ProjectileLoopTest, LoopEndDropsARepeatWhoseCutStepIsUnusable) {
     repeatCount = 0;
     regs.edi = Edi(2) + 44;
     EXPECT_EQ(ProjectileLoopEndEntry(regs), addr::ProjectileLoopTop);
-    EXPECT_EQ(regs.edi, Edi(3)) << cut;
+    EXPECT_EQ(regs.edi, Edi(2)) << cut;
     EXPECT_EQ(repeatRequested, 0);
-    EXPECT_EQ(repeatCount, 0);
-    EXPECT_EQ(model->timeStep, 1.0f);
+    EXPECT_EQ(repeatCount, 1);
+    EXPECT_EQ(model->timeStep, cut);
   }
-  EXPECT_TRUE(RepeatStepUsable(std::numeric_limits<float>::denorm_min()));
-  EXPECT_TRUE(RepeatStepUsable(5.0f));
 }
 
 TEST_F(ProjectileLoopTest, ImpactOnAHostRecordOnlyReproducesTheDecisionOnAL) {

@@ -188,6 +188,19 @@ TEST_F(Shots, TrailAndRefractionLengthsFollowTheTracerChoice) {
   EXPECT_FALSE(ShootOnce());
   EXPECT_EQ(sim.Extra(1).trailLength, 3.0f);
   EXPECT_EQ(sim.Extra(1).refractLength, 3.0f * 2.0f);
+  // Lengths beyond the float range keep their meaning, none of the trail shown yet; with no
+  // length or no factor there is no refraction, endless as the other may be.
+  sim.Weapon(kRifle).tracerTrailLength = INFINITY;
+  settings.AmRefractLen = INFINITY;
+  EXPECT_TRUE(ShootOnce());
+  EXPECT_EQ(sim.Extra(2).trailLength, INFINITY);
+  EXPECT_EQ(sim.Extra(2).refractLength, INFINITY);
+  sim.Weapon(kRifle).ammoTrailLength = 0.0f;
+  EXPECT_FALSE(ShootOnce());
+  EXPECT_EQ(sim.Extra(3).refractLength, 0.0f);
+  settings.TrRefractLen = 0.0f;
+  EXPECT_TRUE(ShootOnce());
+  EXPECT_EQ(sim.Extra(0).refractLength, 0.0f);
 }
 
 TEST_F(Shots, CursorWrapsAfterTheLastSlot) {
@@ -287,12 +300,33 @@ TEST_F(Shots, NoMuzzleSpeedIsDeadAtOnceInAllThree) {
   ExpectDeadAtOnce(sim.Record(2), 1000.0f);
 }
 
-TEST_F(Shots, HostRangeThatIsNotFiniteIsDeadAtOnce) {
-  fake.Write<float>(rifleInfo + 8, INFINITY);
+// A time to live beyond the float range is an expiry that never comes: the shot flies. Only
+// a NaN from the host kills it at once; a range of 0 lives 0 ms under any RangeMult.
+TEST_F(Shots, ExpiryBeyondTheFloatRangeNeverComes) {
+  struct Case {
+    float range, rangeScale, expiry;
+  };
+  // 100 x 0.05 x 3e38 is no float; 0 x inf is taken as 0, as 0 x every finite RangeMult.
+  for (Case c : {Case{INFINITY, 40.0f, INFINITY}, Case{100.0f, 3.0e38f, INFINITY},
+                 Case{100.0f, INFINITY, INFINITY}, Case{100.0f, -INFINITY, -INFINITY},
+                 Case{0.0f, INFINITY, 1000.0f}}) {
+    SCOPED_TRACE(c.rangeScale);
+    fake.Write<float>(rifleInfo + 8, c.range);
+    settings.rangeScale = c.rangeScale;
+    pool.nextSlot = 0;
+    const float start[3] = {0, 0, 0};
+    float end[3] = {1, 0, 0};
+    MakeRifle(0, start, end);
+    EXPECT_EQ(sim.Record(0).active, 1);
+    EXPECT_EQ(sim.Record(0).expiryTime, c.expiry);
+    EXPECT_EQ(sim.Record(0).velocity[0], 20.0f);
+  }
+  settings.rangeScale = 40.0f;
+  fake.Write<float>(rifleInfo + 8, std::nanf(""));
   const float start[3] = {0, 0, 0};
   float end[3] = {1, 0, 0};
   MakeRifle(0, start, end);
-  ExpectDeadAtOnce(sim.Record(0), 1000.0f);
+  ExpectDeadAtOnce(sim.Record(1), 1000.0f);
 }
 
 }  // namespace

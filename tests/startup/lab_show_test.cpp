@@ -79,6 +79,28 @@ TEST_F(LabShow, WhatStartupRead) {
   EXPECT_EQ(j["startup"]["log"].back(), "started");
 }
 
+// Numbers beyond the float range are stored as infinities of their sign, which JSON spells as
+// strings: an impenetrable surface stays impenetrable, a surface every hit may ricochet off
+// stays one, every impact stops (MinSpeed), no shot expires by time (RangeMult).
+TEST_F(LabShow, ValuesBeyondTheFloatRangeKeepTheirSign) {
+  Put("pellix.ini", "[PHYSICS]\nRangeMult=1e39\nMinSpeed=1e38\nColBias=-1e39\n");
+  Put("pellix_weapon.dat", "0 400 0 0 1e300 1e39 0 -1e39 16 0 0 0 0 0\n");
+  Put("pellix_surface.dat", "W 1e39 0 1 0 -1e39\n");
+  const Json j = Show(0);
+  EXPECT_EQ(j["settings"]["rangeScale"], "inf");
+  EXPECT_EQ(j["settings"]["minSpeedScaled"], "inf");
+  EXPECT_EQ(j["settings"]["ColBias"], "-inf");
+  const Json& w = j["weapons"][0];
+  EXPECT_EQ(AsFloat(w["speedFactor"]), 0.0625f);
+  EXPECT_EQ(w["pierceCost"], "inf");
+  EXPECT_EQ(w["ricochetBonus"], "inf");
+  EXPECT_EQ(w["ammoTrailLength"], "-inf");
+  EXPECT_EQ(AsFloat(w["tracerTrailLength"]), 1.0f);
+  const Json& wall = j["surfaces"][3];
+  EXPECT_EQ(wall["ricochetThreshold"], "inf");
+  EXPECT_EQ(wall["pierceResistance"], "-inf");
+}
+
 TEST_F(LabShow, MissingFilesAndAStop) {
   Put("pellix_weapon.dat", "0 400 0 0 0 0 0 0 0 0 0 0 0 0\n");
   const Json j = Show(1);

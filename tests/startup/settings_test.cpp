@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -125,24 +126,26 @@ TEST_F(SettingsFile, TextThatIsNoNumber) {
 }
 
 // The host's runtime reads no "inf", "nan" or hexadecimal number: they give 0 (from the "0" of
-// "0x10"). Numbers beyond the float range take the key's default, scaled or not.
+// "0x10"). A number beyond the float range, or whose scaled value is, is stored as an infinity
+// of its sign: every round is stopped at an impact (MinSpeed), lives without end (RangeMult).
 TEST_F(SettingsFile, RuntimeNumberReadingAndValuesBeyondTheFloatRange) {
   const Settings s = Read(
-      "[PHYSICS]\nColBias=inf\nSolidBias=nan\nMinSpeed=0x10\nRangeMult=1e37\n"
-      "GravityMult=1e39\n[GRAPHICS]\nTracerBloom=-1e39\nRefractSize=1e-50\nAmRefractLen= +.5e1x\n"
-      "TrRefractLen=1e\nAmTailBias=-INF\nTrTailBias=1,5\n",
+      "[PHYSICS]\nColBias=inf\nSolidBias=nan\nMinSpeed=1e38\nRangeMult=1e37\n"
+      "GravityMult=1e400\n[GRAPHICS]\nTracerBloom=-1e39\nRefractSize=1e-50\nAmRefractLen= +.5e1x\n"
+      "TrRefractLen=1e\nAmTailBias=1,5\nTrTailBias=-0x10\n",
       "runtime");
   EXPECT_EQ(s.ColBias, 0.0f);
   EXPECT_EQ(s.SolidBias, 0.0f);
-  EXPECT_EQ(s.minSpeedScaled, 0.0f);
-  EXPECT_EQ(s.rangeScale, 40.0f);     // 1e37 is a float, but 1e37 x 40 is not: the default 1.0
-  EXPECT_EQ(s.gravityScale, 0.032f);  // 1e39 is no float: the default
-  EXPECT_EQ(s.TracerBloom, 0.001f);   // the default
-  EXPECT_EQ(s.RefractSize, 0.0f);     // underflows to zero, which is finite
+  EXPECT_EQ(s.minSpeedScaled, INFINITY);  // 1e38 is a float, 1e38 x 25 is not
+  EXPECT_EQ(s.rangeScale, INFINITY);
+  EXPECT_EQ(s.gravityScale, INFINITY);  // beyond even the double range
+  EXPECT_EQ(s.TracerBloom, -INFINITY);
+  EXPECT_EQ(s.RefractSize, 0.0f);  // underflows to zero
   EXPECT_EQ(s.AmRefractLen, 5.0f);
   EXPECT_EQ(s.TrRefractLen, 1.0f);  // an exponent without digits is not read
-  EXPECT_EQ(s.AmTailBias, 0.0f);
-  EXPECT_EQ(s.TrTailBias, 1.0f);
+  EXPECT_EQ(s.AmTailBias, 1.0f);
+  EXPECT_EQ(s.TrTailBias, -0.0f);
+  EXPECT_TRUE(std::signbit(s.TrTailBias));
 }
 
 TEST_F(SettingsFile, MaxWeaponAtTheTopOfTheRangeWrapsInsteadOfOverflowing) {

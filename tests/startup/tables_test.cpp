@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -92,6 +93,15 @@ std::vector<WeaponCase> WeaponCases() {
     row.speedFactor = static_cast<float>(25.0 / static_cast<double>(static_cast<float>(muzzle)));
     return row;
   };
+  // A number beyond the float range is kept as an infinity of its sign. A muzzle speed of 0 or
+  // of infinity leaves no muzzle speed (speedFactor 0), and then no trail, endless or not
+  // (0 x inf is 0, not NaN: found by the table fuzz target).
+  const float inf = INFINITY;
+  const WeaponBallistics endless =
+      Loaded({1, 900, inf, -inf, inf, -inf, 3, inf, 40, inf, 0.6f, 200, 255, 0x1});
+  WeaponBallistics noSpeed = Loaded({1, 900, 0.1f, 0.2f, 0.3f, 0.4f, 3, 0, 0, 0.5f, 0.6f, 200,
+                                     255, 0x1});
+  noSpeed.speedFactor = 0.0f;
   const std::string longLine = "3" + std::string(1022, ' ') + PISTOL_TEXT "\n";
   static std::string longLineText;
   longLineText = longLine;
@@ -192,6 +202,15 @@ std::vector<WeaponCase> WeaponCases() {
        "1 900 0.1 0.2 0.3 0.4 3 30 40 0.5 0.6 200 255 -1\n",
        4,
        {{1, With(rifle, 0xFFFFFFFF)}}},
+      {"beyond the float range",
+       "1 900 1e39 -1e39 1e300 -1e39 3 1e39 40 1e39 0.6 200 255 0x1\n",
+       4,
+       {{1, endless}}},
+      {"no muzzle speed, no trail",
+       "1 0 0.1 0.2 0.3 0.4 3 1e39 40 0.5 0.6 200 255 0x1\n"
+       "2 1e39 0.1 0.2 0.3 0.4 3 1e39 40 0.5 0.6 200 255 0x1\n",
+       4,
+       {{1, noSpeed}, {2, noSpeed}}},
       {"alpha kept modulo 2^32",
        "1 900 0.1 0.2 0.3 0.4 3 30 40 0.5 0.6 4294967496 255 0xFF00FF00\n",
        4,
@@ -239,6 +258,8 @@ std::vector<SurfaceCase> SurfaceCases() {
        {{0, line}, {5, line}}},
       {"blank line", "\nN 0.5 0.8 0.3 0.1 2\n\n", {{0, line}}},
       {"NUL first stops reading", "N 0.5 0.8 0.3 0.1 2\n\0\nC 0.5 0.8 0.3 0.1 2\n"sv, {{0, line}}},
+      {"beyond the float range", "W 1e39 -1e39 -1e300 1e39 -1e39\n",
+       {{3, {INFINITY, -INFINITY, -INFINITY, INFINITY, -INFINITY}}}},
       {"runtime number reading",
        "N 1e 1 1 1 1\nW inf 1 1 1 1\nD 0.5 nan\nC 0.5 0x8\n",
        {{4, {0.5f, 0, 0, 0, 0}}, {5, {0.5f, 0, 0, 0, 0}}}},

@@ -229,6 +229,43 @@ TEST_F(StripGeometryTest, RefractionTailOfALiveProjectile) {
   EXPECT_EQ(tail.z, 3);
 }
 
+// Settings beyond the float range, or an endless refraction length, give a strip that cannot
+// be drawn: it is collapsed onto its head (covering no pixel), every value sent finite.
+TEST_F(StripGeometryTest, AStripThatCannotBeDrawnIsCollapsedOntoItsHead) {
+  struct Case {
+    const char* name;
+    float Settings::*setting;
+    float value;
+    bool tracer;
+    uint32_t pass;
+  };
+  const Case cases[] = {
+      {"endless bloom", &Settings::TracerBloom, INFINITY, true, 1},
+      {"endless tail bias", &Settings::AmTailBias, -INFINITY, false, 1},
+      {"endless refraction width", &Settings::RefractSize, INFINITY, false, 0},
+      {"endless refraction factor", &Settings::AmRefractLen, INFINITY, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    settings = DefaultSettings(kWeapons, kSlots);
+    settings.*c.setting = c.value;
+    Trail(0, {-1, 0, 10}, {1, 2, 10}, 0.2f, c.tracer, 1);
+    ProjectileRecord& p = projectiles_[0];
+    p = ProjectileRecord{};
+    p.active = 1;
+    p.weaponType = 1;
+    p.position[0] = 1, p.position[1] = 2, p.position[2] = 10;
+    p.velocity[0] = 1;
+    extras_[0].refractLength = RefractionLength(weapons_[1].ammoTrailLength, false);
+    Build(IdentityFrame(), 0, c.pass);
+    for (int i = 0; i < TracerStripVertices; ++i) {
+      ExpectPosition(i, 1, 2, 10);
+      EXPECT_EQ(0, std::memcmp(tracerStrip[i].normal, trails_[0].end, 12)) << "vertex " << i;
+      for (float t : tracerStrip[i].tex) EXPECT_TRUE(std::isfinite(t)) << "vertex " << i;
+    }
+  }
+}
+
 TEST_F(StripGeometryTest, RefractionPassUsesRefractSizeAndKeepsTheThirdCoordinate) {
   settings.RefractSize = 0.3f;
   settings.AmTailBias = -0.5f;

@@ -24,8 +24,7 @@ class TrailUpdateTest : public LoopFixture {
     const WeaponBallistics& w = WeaponRow(weaponType);
     const float full = tracer ? w.tracerTrailLength : w.ammoTrailLength;
     pool.extraArray[slot].trailLength = full;
-    pool.extraArray[slot].refractLength =
-        full * (tracer ? settings.TrRefractLen : settings.AmRefractLen);
+    pool.extraArray[slot].refractLength = RefractionLength(full, tracer != 0);
     return p;
   }
   // One update at the given clock and step.
@@ -155,6 +154,32 @@ TEST_F(TrailUpdateTest, AfterTheProjectileEndsTheTrailShrinksIntoItsLastPosition
   EXPECT_EQ(T(0).activity, 0);
   Update(1108);
   EXPECT_EQ(T(0).activity, 0);
+}
+
+// An endless length (a trail length beyond the float range) shows none of the trail: it stays
+// on its head while the projectile lives and has none left to shrink when it ends. An endless
+// width cannot be drawn: the trail lies on its head, with no width.
+TEST_F(TrailUpdateTest, AnEndlessLengthOrWidthKeepsTheTrailOnItsHead) {
+  weapons[0].ammoTrailLength = INFINITY;
+  weapons[1].tracerTrailWidth = -INFINITY;
+  Shoot(0, 0, 0);
+  Shoot(1, 1, 1);
+  for (int i = 0; i < 3; ++i) Update(1000);
+  for (int slot : {0, 1}) {
+    EXPECT_EQ(T(slot).activity, 1);
+    EXPECT_EQ(T(slot).start[0], T(slot).end[0]);
+    EXPECT_EQ(T(slot).start[2], T(slot).end[2]);
+  }
+  EXPECT_EQ(X(0).trailLength, INFINITY);
+  EXPECT_EQ(X(0).refractLength, INFINITY);
+  EXPECT_EQ(T(0).lifetime, 0u);  // the hardware's indefinite, as for any length out of range
+  EXPECT_EQ(T(1).width, 0.0f);
+  pool.projectileArray[0].active = 0;
+  Update(1000);
+  EXPECT_EQ(T(0).activity, 2);
+  EXPECT_EQ(X(0).trailLength, 0.0f);
+  EXPECT_EQ(X(0).refractLength, 0.0f);
+  EXPECT_EQ(T(0).start[0], T(0).end[0]);
 }
 
 TEST_F(TrailUpdateTest, WithoutAfterEffectATrailVanishesAtTheFirstUpdateAfterItsEnd) {

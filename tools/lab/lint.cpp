@@ -25,6 +25,63 @@ const char* const kSurfaceFields[5] = {"ricochetThreshold", "ricochetAngleLoss",
                                        "ricochetScatter", "pierceResistance"};
 const char* const kSurfaceKeys[SurfaceClassCount] = {"N", "SP", "S", "W", "D", "C", "P"};
 
+// What a value beyond the float range does: it is stored as an infinity of its sign.
+struct Endless {
+  const char* name;
+  const char* plus;   // stored as inf
+  const char* minus;  // stored as -inf
+};
+const Endless kEndless[] = {
+    {"RangeMult", "no shot expires by time", "every shot has expired when it is made"},
+    {"GravityMult", "with Gravity on, every force step would give an endless velocity and is "
+                    "skipped (no gravity, no drag)", nullptr},
+    {"MinSpeed", "every impact stops the round", "no round is too slow to go on after an impact"},
+    {"ColBias", "no push-off and no sweep: a round that goes on starts from the hit point",
+     nullptr},
+    {"SolidBias", "the sweep out of a solid cannot take a step: there is no sweep", nullptr},
+    {"TracerBloom", "tracers would be endlessly wide: no tracer strip is drawn", nullptr},
+    {"RefractSize", "refraction strips would be endlessly wide: none is drawn", nullptr},
+    {"AmRefractLen", "the refraction strip of a plain round never shows", nullptr},
+    {"TrRefractLen", "the refraction strip of a tracer never shows", nullptr},
+    {"AmTailBias", "plain rounds' strips would be endlessly bright: none is drawn",
+     "plain rounds' strips would be endlessly dark: none is drawn"},
+    {"TrTailBias", "tracers' strips would be endlessly bright: none is drawn",
+     "tracers' strips would be endlessly dark: none is drawn"},
+    {"dragAlong", "the drag along the path is at its cap (AirResist on)",
+     "with AirResist on, every force step would give an endless velocity and is skipped"},
+    {"dragAcross", "the drag across the path is at its cap (AirResist on)",
+     "with AirResist on, every force step would give an endless velocity and is skipped"},
+    {"pierceCost", "a round stops on its way out of any solid that resists",
+     "a way out of a resisting solid would give endless energy: the round stops there"},
+    {"ricochetBonus", "every hit against a surface may ricochet, at any angle",
+     "no hit ricochets"},
+    {"ammoTrailLength", "a plain round's trail never shows", nullptr},
+    {"tracerTrailLength", "a tracer's trail never shows", nullptr},
+    {"ammoTrailWidth", "a plain round's trail cannot be drawn: it is shrunk to its head", nullptr},
+    {"tracerTrailWidth", "a tracer's trail cannot be drawn: it is shrunk to its head", nullptr},
+    {"ricochetThreshold", "every hit against this surface may ricochet, at any angle",
+     "no hit on this surface ricochets"},
+    {"ricochetAngleLoss", "every ricochet off this surface keeps no speed", nullptr},
+    {"ricochetKeep", "every ricochet off this surface keeps all its speed and damage",
+     "every ricochet off this surface keeps no speed and no damage"},
+    {"ricochetScatter", "every ricochet off this surface would scatter endlessly: the round "
+                        "stops at the hit instead", nullptr},
+    {"pierceResistance", "every round stops on its way out of this surface, unless it pierces "
+                         "at no cost", "the surface cannot be pierced"},
+};
+
+// "NAME is beyond the float range: stored as inf, so ..." for a stored infinity.
+std::string EndlessNote(const std::string& what, const char* name, float stored) {
+  const bool plus = stored > 0.0f;
+  std::string note = what + " is beyond the float range: stored as " + (plus ? "inf" : "-inf");
+  for (const Endless& e : kEndless) {
+    if (std::strcmp(e.name, name) != 0) continue;
+    const char* meaning = plus || !e.minus ? e.plus : e.minus;
+    note += std::string(", so ") + meaning;
+  }
+  return note;
+}
+
 struct IniKey {
   const char* section;
   const char* key;
@@ -142,12 +199,27 @@ int32_t LintWeaponFile(std::vector<Finding>& out, const std::string& dir, int32_
                          "the weapon type")) {
       continue;
     }
-    if (row.speedFactor == 0.0f) {
+    const float muzzle = row.speedFactor;
+    ConvertWeaponRow(row);
+    if (muzzle == 0.0f) {
       c.Fault(n, "muzzle speed 0: no shot of weapon type " + std::to_string(index) +
                      " can fly (every one is dead at once)");
-    } else if (row.speedFactor < 0.0f) {
+    } else if (row.speedFactor == 0.0f) {
+      c.Fault(n, std::string(std::isinf(muzzle) ? "muzzle speed beyond the float range: 25 / "
+                                                  "speed is 0"
+                                                : "muzzle speed so small that 25 / speed is no "
+                                                  "float") +
+                     ", so it is no muzzle speed: no shot of weapon type " +
+                     std::to_string(index) + " can fly (every one is dead at once)");
+    } else if (muzzle < 0.0f) {
       c.Fault(n, "negative muzzle speed: shots of weapon type " + std::to_string(index) +
                      " fly backwards");
+    }
+    const float* fields = &row.speedFactor;
+    for (int k = 1; k < 10; ++k) {
+      if (k != 5 && std::isinf(fields[k])) {
+        c.Note(n, EndlessNote(kWeaponFields[k], kWeaponFields[k], fields[k]));
+      }
     }
     const uint32_t r = static_cast<uint32_t>(index);
     if (auto it = filledAt.find(r); it != filledAt.end()) {
@@ -206,6 +278,13 @@ void LintSurfaceFile(std::vector<Finding>& out, const std::string& dir) {
     SurfaceBallistics row{};
     if (!CheckFieldCount(c, n, ScanSurfaceFields(line.c_str(), row), kSurfaceFields, "the key")) {
       continue;
+    }
+    ConvertSurfaceRow(row);
+    const float* fields = &row.ricochetThreshold;
+    for (int k = 0; k < 5; ++k) {
+      if (std::isinf(fields[k])) {
+        c.Note(n, EndlessNote(kSurfaceFields[k], kSurfaceFields[k], fields[k]));
+      }
     }
     if (auto it = filledAt.find(cls); it != filledAt.end()) {
       c.Fault(n, std::string("surface class ") + kSurfaceKeys[cls] + " was already given at line " +
@@ -266,9 +345,14 @@ void LintIniValue(Collector& c, int n, const IniKey& key, std::string value) {
   const char* s = value.c_str();
   char* end = nullptr;
   const double v = std::strtod(s, &end);
-  if (end != s && std::fabs(v) > 3.4028234663852886e38) {
-    c.Fault(n, name + " = '" + value + "' is beyond the float range: the default is used");
-    return;
+  // The scaled keys are stored times their factor, which can leave the float range too.
+  const double factor = name == "RangeMult"     ? RangeFactor
+                        : name == "GravityMult" ? GravityFactor
+                        : name == "MinSpeed"    ? MinSpeedFactor
+                                                : 1.0;
+  const float stored = ScaleSetting(v, factor);
+  if (end != s && std::isinf(stored)) {
+    c.Note(n, EndlessNote(name + " = '" + value + "'", name.c_str(), stored));
   }
   if (end == s) {
     c.Fault(n, name + " = '" + value + "' is not a number: it reads as 0");

@@ -61,6 +61,14 @@ const char* EntryName(ShotEntry e) {
   return e == ShotEntry::Make ? "Make" : e == ShotEntry::MakeSniper ? "MakeSniper" : "MakeM4";
 }
 
+// A float as JSON; JSON has no infinities (an endless expiry or trail length), so those are
+// the strings "inf" and "-inf", as `show` writes them.
+Json Num(float v) {
+  if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
+  if (std::isnan(v)) return "nan";
+  return v;
+}
+
 Json Vec(const float* v) { return Json::array({v[0], v[1], v[2]}); }
 Json Vec(const std::array<float, 3>& v) { return Vec(v.data()); }
 
@@ -181,14 +189,14 @@ void PrintSimulationJson(std::ostream& out, const SimulationResult& r) {
       records.push_back({{"slot", slot},
                          {"weaponType", p.weaponType},
                          {"shooter", p.shooter},
-                         {"expiryTime", p.expiryTime},
+                         {"expiryTime", Num(p.expiryTime)},
                          {"isTracer", p.isTracer},
                          {"position", Vec(p.position)},
                          {"velocity", Vec(p.velocity)},
                          {"damage", p.damage},
-                         {"trailLength", x.trailLength},
-                         {"refractLength", x.refractLength},
-                         {"pierceBudget", x.pierceBudget}});
+                         {"trailLength", Num(x.trailLength)},
+                         {"refractLength", Num(x.refractLength)},
+                         {"pierceBudget", Num(x.pierceBudget)}});
     }
     jf["records"] = records;
     Json trails = Json::array();
@@ -199,7 +207,7 @@ void PrintSimulationJson(std::ostream& out, const SimulationResult& r) {
                         {"end", Vec(t.end)},
                         {"creationTime", t.creationTime},
                         {"lifetime", t.lifetime},
-                        {"width", t.width},
+                        {"width", Num(t.width)},
                         {"alpha", t.alpha},
                         {"isTracer", t.isTracer},
                         {"weaponType", t.weaponType}});

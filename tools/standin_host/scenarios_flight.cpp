@@ -243,14 +243,16 @@ void RunRepeats(const ScenarioConfig&, const Library&) {
   SetSurfaceClass(7, 3);
   FireSniper(0, 22, {0, 0, 0}, {1, 0.5f, 0});
   FireSniper(0, 22, {0, 0, 5}, {1, 0, 0});
-  for (int i = 2; i < 7; ++i) FireSniper(0, 22, {0, 0, 10.0f * i}, {1, 0, 0});
-  FireSniper(0, 22, {0, 0, -5}, {1, -0.5f, 0});  // the pool's last slot
+  for (int i = 2; i < 6; ++i) FireSniper(0, 22, {0, 0, 10.0f * i}, {1, 0, 0});
+  FireSniper(0, 22, {0, 0.922f, 60}, {1, 0.004f, 0});  // grazes the wall late in the frame
+  FireSniper(0, 22, {0, 0, -5}, {1, -0.5f, 0});        // the pool's last slot
   RunFrame(1.0f, 50);
   const uint32_t bouncing = PoolRecordAt({0, 0, 0}), straight = PoolRecordAt({0, 0, 5});
-  const uint32_t last = PoolRecordAt({0, 0, -5});
-  if (!Check(bouncing && straight && last, "the projectiles were stepped")) return;
+  const uint32_t last = PoolRecordAt({0, 0, -5}), grazing = PoolRecordAt({0, 0.922f, 60});
+  if (!Check(bouncing && straight && last && grazing, "the projectiles were stepped")) return;
   const auto visits = PoolVisits(1);
-  Check(VisitCount(last, 1) == 3 && visits.size() == 6 + 3 + 3 && visits.back()->record == last &&
+  Check(VisitCount(last, 1) == 3 && visits.size() == 5 + 2 + 3 + 3 &&
+            visits.back()->record == last &&
             visits[visits.size() - 3]->record == last,
         "the last slot's repeats run before the loop leaves", "%d passes of %u",
         VisitCount(last, 1), static_cast<unsigned>(visits.size()));
@@ -266,6 +268,20 @@ void RunRepeats(const ScenarioConfig&, const Library&) {
       cut = cut && v.timeStep == 1.0f;
   }
   Check(cut, "the repeated passes run with the time left after each impact");
+  // Worked by hand: at 20 per step along (1, 0.004, 0) the wall y = 1 is met after 19.5 units;
+  // the push-off 0.01 / (2 x 0.004 / sqrt(1.000016)) = 1.25 carries the round 0.75 past the
+  // frame's 20 units, so the repeat runs with -0.75 / 20 and ends where the straight step,
+  // mirrored in the wall, puts it: x = 20 / sqrt(1.000016), y = 2 - (0.922 + 0.08). (The hit
+  // moves 250 times as far along x as the start's rounding in y: hence the step's tolerance.)
+  float backStep = 0.0f;
+  for (const StepVisit& v : Log().steps)
+    if (v.record == grazing && v.frame == 1 && v.timeStep != 1.0f) backStep = v.timeStep;
+  const ProjRecord& g = *reinterpret_cast<const ProjRecord*>(uintptr_t{grazing});
+  Check(VisitCount(grazing, 1) == 2 && Near(backStep, -0.0375f, 2e-5f) &&
+            Close(g.position, {19.99984f, 0.998f, 60}, 1e-4f),
+        "a grazing ricochet's repeat runs with the negative cut step and steps the overshoot back",
+        "%d passes, step %.7f, at (%.5f, %.5f, %.5f)", VisitCount(grazing, 1), backStep,
+        g.position.x, g.position.y, g.position.z);
   Check(VisitCount(straight, 1) == 1 && FirstVisit(straight, 1)->timeStep == 1.0f,
         "the next record starts with the frame's step and no repeat");
   Check(!Log().timeStepAtLoopExit.empty() && Log().timeStepAtLoopExit.back() == 1.0f,

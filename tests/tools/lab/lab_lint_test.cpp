@@ -18,6 +18,19 @@ struct Expected {
   const char* words;  // part of the reason
 };
 
+// The first findings, in order, against the expected ones.
+template <size_t N>
+void ExpectFindings(const std::vector<Finding>& findings, const Expected (&expected)[N]) {
+  for (size_t i = 0; i < N && i < findings.size(); ++i) {
+    SCOPED_TRACE(findings[i].file + ":" + std::to_string(findings[i].line) + ": " +
+                 findings[i].reason);
+    EXPECT_EQ(findings[i].file, expected[i].file);
+    EXPECT_EQ(findings[i].line, expected[i].line);
+    EXPECT_EQ(findings[i].fault, expected[i].fault);
+    EXPECT_NE(findings[i].reason.find(expected[i].words), std::string::npos);
+  }
+}
+
 TEST(LabLint, SampleDataIsClean) {
   const auto findings = LintFolder(PELLIX_SAMPLE_DATA);
   for (const auto& f : findings) ADD_FAILURE() << f.file << ":" << f.line << ": " << f.reason;
@@ -35,7 +48,9 @@ TEST(LabLint, BrokenCopyListsEveryFaultWithItsLine) {
       {"pellix.ini", 13, true, "'Bounce' is not one of the 21 keys"},
       {"pellix.ini", 16, true, "'inf' is not a decimal number: it reads as 0"},
       {"pellix.ini", 17, true, "'0x10' is not a decimal number"},
-      {"pellix.ini", 18, true, "beyond the float range: the default is used"},
+      {"pellix.ini", 18, false,
+       "'1e39' is beyond the float range: stored as inf, so the refraction strip of a plain "
+       "round never shows"},
       {"pellix_weapon.dat", 3, true, "weapon type 4 is outside the table (types 0 to 3"},
       {"pellix_weapon.dat", 4, true, "weapon type -1 is outside the table"},
       {"pellix_weapon.dat", 5, true, "muzzle speed 0"},
@@ -58,15 +73,33 @@ TEST(LabLint, BrokenCopyListsEveryFaultWithItsLine) {
   };
   const auto findings = LintFolder(std::string(PELLIX_LAB_FIXTURES) + "/broken");
   ASSERT_EQ(findings.size(), std::size(expected));
-  for (size_t i = 0; i < findings.size(); ++i) {
-    SCOPED_TRACE(findings[i].file + ":" + std::to_string(findings[i].line) + ": " +
-                 findings[i].reason);
-    EXPECT_EQ(findings[i].file, expected[i].file);
-    EXPECT_EQ(findings[i].line, expected[i].line);
-    EXPECT_EQ(findings[i].fault, expected[i].fault);
-    EXPECT_NE(findings[i].reason.find(expected[i].words), std::string::npos);
-  }
+  ExpectFindings(findings, expected);
   EXPECT_TRUE(AnyFault(findings));
+}
+
+// Values beyond the float range are kept as infinities: notes that say what each will do.
+TEST(LabLint, ValuesBeyondTheFloatRangeAreNotedWithWhatTheyDo) {
+  const Expected expected[] = {
+      {"pellix.ini", 5, false, "RangeMult = '1e39' is beyond the float range: stored as inf, so "
+                               "no shot expires by time"},
+      {"pellix.ini", 6, false, "'1e38' is beyond the float range: stored as inf, so every impact "
+                               "stops the round"},
+      {"pellix_weapon.dat", 4, false, "pierceCost is beyond the float range: stored as inf"},
+      {"pellix_weapon.dat", 4, false, "stored as -inf, so no hit ricochets"},
+      // The one fault: 25 / inf is 0, no muzzle speed.
+      {"pellix_weapon.dat", 5, true, "muzzle speed beyond the float range: 25 / speed is 0"},
+      {"pellix_surface.dat", 2, false, "ricochetThreshold is beyond the float range: stored as "
+                                       "inf, so every hit against this surface may ricochet"},
+      {"pellix_surface.dat", 2, false, "stored as -inf, so the surface cannot be pierced"},
+      {"pellix_surface.dat", 3, false, "stored as inf, so every round stops on its way out"},
+  };
+  const auto findings = LintFolder(std::string(PELLIX_LAB_FIXTURES) + "/endless");
+  ASSERT_GE(findings.size(), std::size(expected));
+  ExpectFindings(findings, expected);
+  EXPECT_EQ(std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
+              return f.fault;
+            }),
+            1);
 }
 
 TEST(LabLint, MissingFilesAreNamed) {

@@ -125,6 +125,16 @@ TEST(LabRangeData, SettingOverridesGoThroughTheSettingsReader) {
   const RangeResult r = RunRange(session, o);
   EXPECT_EQ(r.end, "life ran out at 520 ms (expiry 500 ms), 192.00 units out");
   EXPECT_FLOAT_EQ(r.points.back().drop, 0.0f);  // gravity off
+
+  // A RangeMult beyond the float range: the expiry is infinite, the life never runs out.
+  ASSERT_TRUE(session.Load(std::string(PELLIX_LAB_FIXTURES) + "/physics", error,
+                           {{"PHYSICS/RangeMult", "1e39"}, {"PHYSICS/Gravity", "0"}}))
+      << error;
+  EXPECT_EQ(settings.rangeScale, INFINITY);
+  o.maxFrames = 40;
+  const RangeResult endless = RunRange(session, o);
+  EXPECT_EQ(endless.end, "still flying after the last frame");
+  EXPECT_EQ(endless.points.size(), 41u);
 }
 
 TEST_F(LabRange, TableFormatsKeepEveryRow) {

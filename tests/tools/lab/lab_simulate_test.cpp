@@ -115,6 +115,37 @@ TEST(LabSimulate, TheSameScenarioReplaysBitForBit) {
   EXPECT_EQ(ja.str(), jb.str());
 }
 
+// The crosscheck's grazing ricochet, worked by hand. Muzzle speed 1000: v = 40 (1000, 0, -1) /
+// sqrt(1000001). From z = 0.036 the ground is hit after 0.9 of the step, at (36, 0, 0), having
+// covered h = 0.036 sqrt(1000001). D = 2 v.z; the push-off P = ColBias / |D / speed| =
+// 0.005 sqrt(1000001) along the bounced direction puts the round at (36, 0, 0) + 0.005 (1000,
+// 0, 1) = (41, 0, 0.005). h + P = 40 + 1.0000205 overshoots the frame's 40 units, so the cut
+// step is -1.0000205 / 40, and the repeat moves the round back along (1000, 0, 1) by that much:
+// to (40000 / sqrt(1000001), 0, 0.004), the straight step (to z = -0.004) mirrored in the ground.
+TEST(LabSimulate, AGrazingRicochetIsSteppedBackByItsOvershoot) {
+  Scenario s;
+  SimulationResult r;
+  std::string error;
+  ASSERT_TRUE(LoadScenario(PELLIX_CROSSCHECK_SCENARIOS "/grazing.json", s, error)) << error;
+  ASSERT_TRUE(RunScenario(s, r, error)) << error;
+  ASSERT_EQ(r.frames.size(), 2u);
+  const auto& f0 = r.frames[0];
+  ASSERT_EQ(f0.impacts.size(), 1u);
+  EXPECT_EQ(f0.impacts[0].outcome, "ricochet");
+  EXPECT_EQ(f0.impacts[0].repeatRequested, 1);
+  EXPECT_NEAR(f0.impacts[0].point[0], 36.0f, 1e-4);
+  EXPECT_EQ(f0.poolPasses, 3);  // slot 0 twice, slot 1 once
+  ASSERT_EQ(f0.records.size(), 1u);
+  const ProjectileRecord& p = f0.records[0].second;
+  EXPECT_NEAR(p.position[0], 39.99998f, 1e-4);
+  EXPECT_NEAR(p.position[2], 0.004f, 1e-6);
+  EXPECT_NEAR(p.velocity[2], 0.04f, 1e-7);
+  // The next frame flies on from there.
+  ASSERT_EQ(r.frames[1].records.size(), 1u);
+  EXPECT_NEAR(r.frames[1].records[0].second.position[0], 79.99996f, 1e-4);
+  EXPECT_NEAR(r.frames[1].records[0].second.position[2], 0.044f, 1e-6);
+}
+
 struct BadScenario {
   const char* text;
   const char* error;  // expected message, with the line
