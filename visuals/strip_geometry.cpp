@@ -15,11 +15,96 @@ constexpr TracerVertex Fixed(float u, float v) {
   return TracerVertex{{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, 0u, {u, v, 1.0f, 0.0f}};
 }
 
-// Local x and y of each vertex, as multiples of the half-width of its end (head 0-3, tail 4-7).
-constexpr float kLocalX[TracerStripVertices] = {-1, 1, -1, 1, -1, 1, -1, 1};
-constexpr float kLocalY[TracerStripVertices] = {1, 1, 0, 0, 0, 0, -1, -1};
+// u and v of each vertex (head cap 0-1, head edge 2-3, tail edge 4-5, tail cap 6-7).
+constexpr float kU[TracerStripVertices] = {-1, -1, 0, 0, 0, 0, 1, 1};
+constexpr float kV[TracerStripVertices] = {-1, 1, -1, 1, -1, 1, -1, 1};
 
 Vec3 Load(const float* p) { return Vec3{p[0], p[1], p[2]}; }
+
+// The products of one end's corners with rows 0 and 1 of the orientation, per column: a corner
+// is (+-half, +half | 0 x half | -half, 0).
+struct EndTerms {
+  float right[4], left[4];  // row 0 x +half, x -half
+  float up[4], level[4], down[4];  // row 1 x +half, x (0 x half), x -half
+};
+
+void PrepareEnd(EndTerms* t, const float* row0, const float* row1, float half) {
+  const float minus = -1.0f * half;
+  const float zero = 0.0f * half;
+  for (int j = 0; j < 4; ++j) {
+    t->right[j] = row0[j] * half;
+    t->left[j] = row0[j] * minus;
+    t->up[j] = row1[j] * half;
+    t->level[j] = row1[j] * zero;
+    t->down[j] = row1[j] * minus;
+  }
+}
+
+// One whole vertex: its corner through the orientation (divided by w, which is 1 for any view
+// without a projective part), moved onto its anchor.
+[[gnu::always_inline]] inline void WriteVertex(TracerVertex& v, const StripFrame& f, const float* across, const float* along,
+                 const Vec3& anchor, uint32_t colour, int i, float third, float fourth) {
+  float r[4];
+  for (int j = 0; j < 4; ++j) r[j] = across[j] + along[j] + f.cornerZ[j] + f.orientRow3[j];
+  if (r[3] != 1.0f) {
+    r[0] = r[0] / r[3];
+    r[1] = r[1] / r[3];
+    r[2] = r[2] / r[3];
+  }
+  v.position[0] = r[0] + anchor.x;
+  v.position[1] = r[1] + anchor.y;
+  v.position[2] = r[2] + anchor.z;
+  v.normal[0] = anchor.x;
+  v.normal[1] = anchor.y;
+  v.normal[2] = anchor.z;
+  v.diffuse = colour;
+  v.tex[0] = kU[i];
+  v.tex[1] = kV[i];
+  v.tex[2] = third;
+  v.tex[3] = fourth;
+}
+
+// The strip from the head to `tail`: corners half a width across and beyond each end, turned so
+// that the local y axis follows the trail on screen, laid into the camera's plane and moved onto
+// the two anchors.
+void WriteStrip(TracerVertex* out, const StripFrame& f, const StripHead& head, const Vec3& tail,
+                float halfHead, float halfTail, const float* third) {
+  // Screen direction from tail to head; the divisor is |z|, not w.
+  const Vec4 tailClip = Vec3Transform(tail, f.viewProj);
+  const float sxTail = tailClip.x / std::fabs(tailClip.z);
+  const float syTail = tailClip.y / std::fabs(tailClip.z);
+  float angle = std::atan2(head.screenY - syTail, head.screenX - sxTail) - kQuarterTurn;
+  // A point on the plane z = 0 leaves the direction undefined: lay the strip out as for a
+  // trail that points at the camera rather than send NaN positions to the device.
+  if (std::isnan(angle)) angle = -kQuarterTurn;
+
+  // Rows 0 and 1 of (rotation about z) x cameraRotationInverse; rows 2 and 3 are the frame's.
+  const float c = std::cos(angle);
+  const float s = std::sin(angle);
+  const float minusS = -s;
+  const Matrix4& inverse = f.cameraRotationInverse;
+  float row0[4];
+  float row1[4];
+  for (int j = 0; j < 4; ++j) {
+    row0[j] = c * inverse.m[0][j] + s * inverse.m[1][j] + f.zeroRow2[j] + f.zeroRow3[j];
+    row1[j] = minusS * inverse.m[0][j] + c * inverse.m[1][j] + f.zeroRow2[j] + f.zeroRow3[j];
+  }
+
+  EndTerms t;
+  PrepareEnd(&t, row0, row1, halfHead);
+  const Vec3& a = head.point;
+  const uint32_t colour = head.colour;
+  WriteVertex(out[0], f, t.left, t.up, a, colour, 0, third[0], 0.0f);
+  WriteVertex(out[1], f, t.right, t.up, a, colour, 1, third[1], 0.0f);
+  WriteVertex(out[2], f, t.left, t.level, a, colour, 2, third[2], 0.0f);
+  WriteVertex(out[3], f, t.right, t.level, a, colour, 3, third[3], 0.0f);
+  PrepareEnd(&t, row0, row1, halfTail);
+  const float bias = head.tailBias;
+  WriteVertex(out[4], f, t.left, t.level, tail, colour, 4, third[4], bias);
+  WriteVertex(out[5], f, t.right, t.level, tail, colour, 5, third[5], bias);
+  WriteVertex(out[6], f, t.left, t.down, tail, colour, 6, third[6], bias);
+  WriteVertex(out[7], f, t.right, t.down, tail, colour, 7, third[7], bias);
+}
 }  // namespace
 
 TracerVertex tracerStrip[TracerStripVertices] = {
@@ -35,6 +120,29 @@ void PrepareStripFrame(StripFrame* frame, const Matrix4& view, const Matrix4& pr
   // A singular view leaves the translation-free copy in place (the inverse is not written).
   frame->cameraRotationInverse = rotation;
   MatrixInverse(&frame->cameraRotationInverse, rotation);
+
+  // Rows 2 and 3 of a rotation about z are the same for every angle.
+  const Matrix4& inverse = frame->cameraRotationInverse;
+  Matrix4 orient;
+  MatrixRotationZ(&orient, 0.0f);
+  MatrixMultiply(&orient, orient, inverse);
+  for (int j = 0; j < 4; ++j) {
+    frame->zeroRow2[j] = 0.0f * inverse.m[2][j];
+    frame->zeroRow3[j] = 0.0f * inverse.m[3][j];
+    frame->cornerZ[j] = orient.m[2][j] * 0.0f;
+    frame->orientRow3[j] = orient.m[3][j];
+  }
+}
+
+void PrepareStripHead(StripHead* head, const StripFrame& frame, const TrailRecord& trail) {
+  head->tracer = trail.isTracer != 0;
+  // The trail's weapon byte is an unsigned type: a byte beyond the table takes row 0.
+  head->colour = head->tracer ? WeaponRow(trail.weaponType).tracerColour : defaultTrailColour;
+  head->tailBias = head->tracer ? settings.TrTailBias : settings.AmTailBias;
+  head->point = Load(trail.end);
+  const Vec4 clip = Vec3Transform(head->point, frame.viewProj);
+  head->screenX = clip.x / std::fabs(clip.z);
+  head->screenY = clip.y / std::fabs(clip.z);
 }
 
 Vec3 RefractionTail(const TrailRecord& trail, const ProjectileRecord& projectile,
@@ -54,73 +162,47 @@ Vec3 RefractionTail(const TrailRecord& trail, const ProjectileRecord& projectile
   return Vec3{head[0] - e * vel[0], head[1] - e * vel[1], head[2] - e * vel[2]};
 }
 
+void WriteRefractionStrip(TracerVertex* out, const StripFrame& frame, const StripHead& head,
+                          const TrailRecord& trail, const ProjectileRecord& projectile,
+                          const ProjectileExtra& extra, const float* third) {
+  const float half = settings.RefractSize;
+  WriteStrip(out, frame, head, RefractionTail(trail, projectile, extra), half, half, third);
+}
+
+void WriteDisplayStrip(TracerVertex* out, const StripFrame& frame, const StripHead& head,
+                       const TrailRecord& trail) {
+  const Vec3 tail = Load(trail.start);
+  const float w = trail.width;
+  if (!head.tracer) {
+    const float third[TracerStripVertices] = {1, 1, 1, 1, 1, 1, 1, 1};
+    WriteStrip(out, frame, head, tail, w, w, third);
+    return;
+  }
+  // Tracers widen with view-space depth, so a far tracer still shows.
+  const float headDepth = Vec3Transform(head.point, frame.view).z;
+  const float tailDepth = Vec3Transform(tail, frame.view).z;
+  const float halfHead = w + settings.TracerBloom * headDepth;
+  const float halfTail = w + settings.TracerBloom * tailDepth;
+  const float headThird = 1.0f - 0.5f * w / halfHead;
+  const float tailThird = 1.0f - 0.5f * w / halfTail;
+  const float third[TracerStripVertices] = {headThird, headThird, headThird, headThird,
+                                            tailThird, tailThird, tailThird, tailThird};
+  WriteStrip(out, frame, head, tail, halfHead, halfTail, third);
+}
+
 void BuildTracerStrip(TracerVertex* strip, const StripFrame& frame, const TrailRecord& trail,
                       const ProjectileRecord& projectile, const ProjectileExtra& extra,
                       uint32_t pass) {
   if (pass > 1) return;
-  const bool tracer = trail.isTracer != 0;
-  // The trail's weapon byte is an unsigned type: a byte beyond the table takes row 0.
-  const uint32_t colour = tracer ? WeaponRow(trail.weaponType).tracerColour : defaultTrailColour;
-  const float tailBias = tracer ? settings.TrTailBias : settings.AmTailBias;
-  const Vec3 head = Load(trail.end);
-  const Vec3 tail = pass == 0 ? RefractionTail(trail, projectile, extra) : Load(trail.start);
-
-  const Vec4 headClip = Vec3Transform(head, frame.viewProj);
-  const Vec4 tailClip = Vec3Transform(tail, frame.viewProj);
-
-  float halfHead;
-  float halfTail;
-  const float w = trail.width;
-  if (pass == 0) {
-    halfHead = halfTail = settings.RefractSize;
-  } else if (!tracer) {
-    halfHead = halfTail = w;
-    for (int i = 0; i < TracerStripVertices; ++i) strip[i].tex[2] = 1.0f;
-  } else {
-    // Tracers widen with view-space depth, so a far tracer still shows.
-    const float headDepth = Vec3Transform(head, frame.view).z;
-    const float tailDepth = Vec3Transform(tail, frame.view).z;
-    halfHead = w + settings.TracerBloom * headDepth;
-    halfTail = w + settings.TracerBloom * tailDepth;
-    const float headThird = 1.0f - 0.5f * w / halfHead;
-    const float tailThird = 1.0f - 0.5f * w / halfTail;
-    for (int i = 0; i < 4; ++i) strip[i].tex[2] = headThird;
-    for (int i = 4; i < TracerStripVertices; ++i) strip[i].tex[2] = tailThird;
+  StripHead head;
+  PrepareStripHead(&head, frame, trail);
+  if (pass == 1) {
+    WriteDisplayStrip(strip, frame, head, trail);
+    return;
   }
-
-  for (int i = 0; i < TracerStripVertices; ++i) {
-    const bool atHead = i < 4;
-    const float half = atHead ? halfHead : halfTail;
-    const Vec3 anchor = atHead ? head : tail;
-    TracerVertex& v = strip[i];
-    v.position[0] = kLocalX[i] * half;
-    v.position[1] = kLocalY[i] * half;
-    v.position[2] = 0.0f;
-    v.normal[0] = anchor.x;
-    v.normal[1] = anchor.y;
-    v.normal[2] = anchor.z;
-    v.diffuse = colour;
-    if (!atHead) v.tex[3] = tailBias;
-  }
-
-  // Screen direction from tail to head; the divisor is |z|, not w.
-  const float sxHead = headClip.x / std::fabs(headClip.z);
-  const float syHead = headClip.y / std::fabs(headClip.z);
-  const float sxTail = tailClip.x / std::fabs(tailClip.z);
-  const float syTail = tailClip.y / std::fabs(tailClip.z);
-  float angle = std::atan2(syHead - syTail, sxHead - sxTail) - kQuarterTurn;
-  // A point on the plane z = 0 leaves the direction undefined: lay the strip out as for a
-  // trail that points at the camera rather than send NaN positions to the device.
-  if (std::isnan(angle)) angle = -kQuarterTurn;
-
-  Matrix4 orient;
-  MatrixRotationZ(&orient, angle);
-  MatrixMultiply(&orient, orient, frame.cameraRotationInverse);
-  Vec3TransformCoordArray(strip[0].position, sizeof(TracerVertex), strip[0].position,
-                          sizeof(TracerVertex), orient, TracerStripVertices);
-  for (int i = 0; i < TracerStripVertices; ++i) {
-    for (int k = 0; k < 3; ++k) strip[i].position[k] += strip[i].normal[k];
-  }
+  float third[TracerStripVertices];
+  for (int i = 0; i < TracerStripVertices; ++i) third[i] = strip[i].tex[2];
+  WriteRefractionStrip(strip, frame, head, trail, projectile, extra, third);
 }
 
 }  // namespace pellix
