@@ -1,6 +1,7 @@
 #include "visuals/strip_geometry.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "startup/settings.h"
 #include "startup/tables.h"
@@ -24,7 +25,7 @@ Vec3 Load(const float* p) { return Vec3{p[0], p[1], p[2]}; }
 // The products of one end's corners with rows 0 and 1 of the orientation, per column: a corner
 // is (+-half, +half | 0 x half | -half, 0).
 struct EndTerms {
-  float right[4], left[4];  // row 0 x +half, x -half
+  float right[4], left[4];         // row 0 x +half, x -half
   float up[4], level[4], down[4];  // row 1 x +half, x (0 x half), x -half
 };
 
@@ -41,9 +42,12 @@ void PrepareEnd(EndTerms* t, const float* row0, const float* row1, float half) {
 }
 
 // One whole vertex: its corner through the orientation (divided by w, which is 1 for any view
-// without a projective part), moved onto its anchor.
-[[gnu::always_inline]] inline void WriteVertex(TracerVertex& v, const StripFrame& f, const float* across, const float* along,
-                 const Vec3& anchor, uint32_t colour, int i, float third, float fourth) {
+// without a projective part), moved onto its anchor; then the anchor and the colour, then the
+// texture coordinates. Three 16-byte stores: the first also covers normal[0] until the second
+// writes it.
+inline void WriteVertex(TracerVertex& v, const StripFrame& f, const float* across,
+                        const float* along, const float* anchor, const void* anchorColour,
+                        const float* tex) {
   float r[4];
   for (int j = 0; j < 4; ++j) r[j] = across[j] + along[j] + f.cornerZ[j] + f.orientRow3[j];
   if (r[3] != 1.0f) {
@@ -51,17 +55,12 @@ void PrepareEnd(EndTerms* t, const float* row0, const float* row1, float half) {
     r[1] = r[1] / r[3];
     r[2] = r[2] / r[3];
   }
-  v.position[0] = r[0] + anchor.x;
-  v.position[1] = r[1] + anchor.y;
-  v.position[2] = r[2] + anchor.z;
-  v.normal[0] = anchor.x;
-  v.normal[1] = anchor.y;
-  v.normal[2] = anchor.z;
-  v.diffuse = colour;
-  v.tex[0] = kU[i];
-  v.tex[1] = kV[i];
-  v.tex[2] = third;
-  v.tex[3] = fourth;
+  float position[4];
+  for (int j = 0; j < 4; ++j) position[j] = r[j] + anchor[j];
+  auto* bytes = reinterpret_cast<unsigned char*>(&v);
+  std::memcpy(bytes, position, 16);
+  std::memcpy(bytes + offsetof(TracerVertex, normal), anchorColour, 16);
+  std::memcpy(bytes + offsetof(TracerVertex, tex), tex, 16);
 }
 
 // The strip from the head to `tail`: corners half a width across and beyond each end, turned so
@@ -91,19 +90,31 @@ void WriteStrip(TracerVertex* out, const StripFrame& f, const StripHead& head, c
   }
 
   EndTerms t;
+  float anchor[4] = {head.point.x, head.point.y, head.point.z, 0.0f};
+  uint32_t anchorColour[4];
+  std::memcpy(anchorColour, anchor, 12);
+  anchorColour[3] = head.colour;
+  float tex[TracerStripVertices][4];
+  for (int i = 0; i < TracerStripVertices; ++i) {
+    tex[i][0] = kU[i];
+    tex[i][1] = kV[i];
+    tex[i][2] = third[i];
+    tex[i][3] = i < 4 ? 0.0f : head.tailBias;
+  }
   PrepareEnd(&t, row0, row1, halfHead);
-  const Vec3& a = head.point;
-  const uint32_t colour = head.colour;
-  WriteVertex(out[0], f, t.left, t.up, a, colour, 0, third[0], 0.0f);
-  WriteVertex(out[1], f, t.right, t.up, a, colour, 1, third[1], 0.0f);
-  WriteVertex(out[2], f, t.left, t.level, a, colour, 2, third[2], 0.0f);
-  WriteVertex(out[3], f, t.right, t.level, a, colour, 3, third[3], 0.0f);
+  WriteVertex(out[0], f, t.left, t.up, anchor, anchorColour, tex[0]);
+  WriteVertex(out[1], f, t.right, t.up, anchor, anchorColour, tex[1]);
+  WriteVertex(out[2], f, t.left, t.level, anchor, anchorColour, tex[2]);
+  WriteVertex(out[3], f, t.right, t.level, anchor, anchorColour, tex[3]);
+  anchor[0] = tail.x;
+  anchor[1] = tail.y;
+  anchor[2] = tail.z;
+  std::memcpy(anchorColour, anchor, 12);
   PrepareEnd(&t, row0, row1, halfTail);
-  const float bias = head.tailBias;
-  WriteVertex(out[4], f, t.left, t.level, tail, colour, 4, third[4], bias);
-  WriteVertex(out[5], f, t.right, t.level, tail, colour, 5, third[5], bias);
-  WriteVertex(out[6], f, t.left, t.down, tail, colour, 6, third[6], bias);
-  WriteVertex(out[7], f, t.right, t.down, tail, colour, 7, third[7], bias);
+  WriteVertex(out[4], f, t.left, t.level, anchor, anchorColour, tex[4]);
+  WriteVertex(out[5], f, t.right, t.level, anchor, anchorColour, tex[5]);
+  WriteVertex(out[6], f, t.left, t.down, anchor, anchorColour, tex[6]);
+  WriteVertex(out[7], f, t.right, t.down, anchor, anchorColour, tex[7]);
 }
 }  // namespace
 
