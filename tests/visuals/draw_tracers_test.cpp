@@ -375,38 +375,32 @@ class BatchedDrawTest : public DrawTracersTest {
 TEST_F(BatchedDrawTest, OneIndexedDrawPerPassFromTheBatchBuffers) {
   Volley();
   DrawTracers();
-  // Made with the scene copy: both passes' regions for 8 slots, and the index pattern.
-  const Calls made = CallsFrom("CreateVertexBuffer");
-  ASSERT_GE(made.size(), 4u);
-  EXPECT_EQ(Calls(made.begin(), made.begin() + 4),
-            (Calls{"CreateVertexBuffer 5632 0x208 0x20152 0", "CreateIndexBuffer 288 0x8 101 0",
-                   "Lock indexBuffer#2 0x0", "Unlock indexBuffer#2"}));
-  Calls saves = kSaves;
-  saves.insert(saves.begin() + 13, "GetIndices");  // after the stream
-  Calls restore = kRestore;
-  restore.insert(restore.begin() + 12, "SetIndices indices");
-  restore.push_back("Release indices");
-  const Calls draw0 = {"GetDeviceCaps", "SetIndices indexBuffer#2",
-                       "SetStreamSource 0 vertexBuffer#1 0 44",
-                       "DrawIndexedPrimitive 4 0 0 40 0 30"};  // five strips
-  const Calls draw1 = {"GetDeviceCaps", "SetIndices indexBuffer#2",
-                       "SetStreamSource 0 vertexBuffer#1 2816 44",  // the display region
-                       "DrawIndexedPrimitive 4 0 0 40 0 30"};
-  const Calls passes = Join({{"SetFVF 0x20152", "Begin effect 2 0", "Lock vertexBuffer#1 0x2000",
-                              "Unlock vertexBuffer#1", "BeginPass effect 0"},
-                             draw0,
-                             {"EndPass effect"},
-                             kAdditive,
-                             {"BeginPass effect 1"},
-                             draw1,
-                             {"EndPass effect"},
-                             kAdditive,
-                             {"End effect"}});
-  Calls expected = Join({saves, {"StretchRect target level0#1 0"}, kSets, passes, restore});
-  expected.insert(
-      expected.begin() + saves.size() + 1 + kSets.size(),
-      {"SetTexture effect h:RenderScene texture#1", "SetFloatArray effect h:matWVP 16"});
-  EXPECT_EQ(Frame(), expected);
+  // Made with the scene copy, for 8 slots: both passes' regions, and the index pattern.
+  EXPECT_TRUE(api.Has("CreateVertexBuffer 5632 0x208 0x20152 0"));
+  EXPECT_TRUE(api.Has("CreateIndexBuffer 288 0x8 101 0"));
+  // Filled once a frame; each pass draws the five strips at once from its own region.
+  const Calls expected = {"Begin effect 2 0",
+                          "Lock vertexBuffer#1 0x2000",
+                          "Unlock vertexBuffer#1",
+                          "BeginPass effect 0",
+                          "GetDeviceCaps",
+                          "SetIndices indexBuffer#2",
+                          "SetStreamSource 0 vertexBuffer#1 0 44",
+                          "DrawIndexedPrimitive 4 0 0 40 0 30",
+                          "EndPass effect",
+                          "SetRenderState 19 2",
+                          "SetRenderState 20 2",
+                          "BeginPass effect 1",
+                          "GetDeviceCaps",
+                          "SetIndices indexBuffer#2",
+                          "SetStreamSource 0 vertexBuffer#1 2816 44",
+                          "DrawIndexedPrimitive 4 0 0 40 0 30",
+                          "EndPass effect"};
+  const Calls frame = CallsFrom("Begin effect");
+  ASSERT_GE(frame.size(), expected.size());
+  EXPECT_EQ(Calls(frame.begin(), frame.begin() + expected.size()), expected);
+  // The host's indices are read with the rest of its state, put back and given back.
+  EXPECT_EQ(api.Count("GetIndices"), 1);
   ExpectStateRestored();
   EXPECT_EQ(api.indices, RecordingRenderApi::Indices());
   EXPECT_EQ(api.references[RecordingRenderApi::Indices()], 0);
