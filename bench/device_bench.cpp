@@ -18,12 +18,12 @@
 #include <cstring>
 #include <vector>
 
-#include "host/host_addresses.h"
 #include "host/host_api.h"
 #include "sim/pool.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
 #include "tests/support/sample_setup.h"
+#include "tests/visuals/host_device.h"
 #include "visuals/direct3d_binding.h"
 #include "visuals/draw_tracers.h"
 #include "visuals/strip_geometry.h"
@@ -37,13 +37,7 @@ constexpr UINT kHeight = 720;
 constexpr int kSlots = 4096;
 constexpr int kWarmUpFrames = 3;
 
-IDirect3DDevice9* hostDevice = nullptr;
-IDirect3DSurface9* hostRenderSurface = nullptr;
-const void* HostMemory(uint32_t address) {
-  if (address == host_addr::HostDevice) return &hostDevice;
-  if (address == host_addr::HostRenderSurface) return &hostRenderSurface;
-  return nullptr;
-}
+using testing::hostDevice;
 
 // ---- the device's table, with draws counted and the batch's submission replaceable
 
@@ -297,36 +291,12 @@ Figures Run(IDirect3DDevice9* device, Path path, int frames) {
 }
 
 int Main(int frames) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "pellix-device-bench";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowA(wc.lpszClassName, "pellix", WS_POPUP, 0, 0, kWidth, kHeight, nullptr,
-                              nullptr, wc.hInstance, nullptr);
-  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  if (window == nullptr || d3d == nullptr) {
-    std::fprintf(stderr, "no Direct3D 9\n");
+  if (!testing::CreateHostDevice(Direct3DCreate9(D3D_SDK_VERSION), kWidth, kHeight)) {
+    std::fprintf(stderr, "no Direct3D 9 device\n");
     return 1;
   }
-  D3DPRESENT_PARAMETERS pp = {};
-  pp.BackBufferWidth = kWidth;
-  pp.BackBufferHeight = kHeight;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.Windowed = TRUE;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.hDeviceWindow = window;
-  pp.EnableAutoDepthStencil = TRUE;
-  pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                               D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &hostDevice))) {
-    std::fprintf(stderr, "no device\n");
-    return 1;
-  }
-  hostDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &hostRenderSurface);
   HookDevice(hostDevice);
-  host.at = HostMemory;
+  host.at = testing::HostMemory;
   BindDirect3D();
 
   settings = testing::DefaultSettings(2, kSlots);  // TracerType 2: both passes, scene copy

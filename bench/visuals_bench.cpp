@@ -1,17 +1,11 @@
-// The trail update over a whole pool (idle and live), the strip geometry per trail and pass and
-// per trail for both passes, and the drawing's own work in a whole frame.
+// The trail update over a whole pool (idle and live), and the strip geometry per trail and pass
+// and per trail for both passes.
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_setup.h"
 #include "host/host_api.h"
 #include "startup/settings.h"
-#include "tests/support/null_render_api.h"
-#include "tools/loop_model/loop_model.h"
-#include "visuals/draw_tracers.h"
 #include "visuals/strip_geometry.h"
-#include "visuals/trace_loop.h"
-#include "visuals/tracer_batch.h"
-#include "visuals/tracer_resources.h"
 #include "visuals/trail_update.h"
 
 namespace pellix::bench {
@@ -95,41 +89,6 @@ void BM_StripGeometryBothPasses(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_StripGeometryBothPasses)->ArgName("batched")->Arg(0)->Arg(1);
-
-// One whole host frame with 4096 live projectiles, as BM_Frame/4096, and the tracer drawing's
-// own work (TracerType 2, both passes) on a device that does nothing. Arg: TracerBatch.
-void BM_FrameWithDrawing(benchmark::State& state) {
-  BenchWorld world(4096);
-  world.FillLive();
-  settings.TracerType = 2;
-  settings.TracerBatch = static_cast<int32_t>(state.range(0));
-  testing::NullRenderApi device(4096);
-  // A camera behind the pool's rows, looking along +y with z up.
-  device.view = Matrix4{{{1, 0, 0, 0}, {0, 0, 1, 0}, {0, 1, 0, 0}, {-32, -2, 20, 1}}};
-  device.projection =
-      Matrix4{{{1.3f, 0, 0, 0}, {0, 1.73f, 0, 0}, {0, 0, 1.001f, 1}, {0, 0, -0.5f, 0}}};
-  renderApi = &device;
-  drawTracers = &DrawTracers;
-  loop_model::BoxPlaneWorld ground;
-  ground.planes.push_back({{0, 0, 1}, -1.0e6f, 0, 1});
-  loop_model::LoopModel model(ground, 3, 3);
-  model.Install();
-  model.clockMs = 1000;
-  model.RunFrame(1.0f, 16);
-  model.ClearRecords();
-  for (auto _ : state) {
-    model.RunFrame(1.0f, 16);
-    model.ClearRecords();
-  }
-  state.counters["draws"] =
-      benchmark::Counter(static_cast<double>(device.stripDraws + device.batchDraws),
-                         benchmark::Counter::kAvgIterations);
-  ReleaseTracerResources();
-  drawTracers = nullptr;
-  renderApi = nullptr;
-  tracerEffect = nullptr;
-}
-BENCHMARK(BM_FrameWithDrawing)->ArgName("batched")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace pellix::bench

@@ -10,12 +10,12 @@
 #include <random>
 #include <vector>
 
-#include "host/host_addresses.h"
 #include "host/host_api.h"
 #include "sim/pool.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
 #include "tests/support/sample_setup.h"
+#include "tests/visuals/host_device.h"
 #include "visuals/direct3d_binding.h"
 #include "visuals/draw_tracers.h"
 #include "visuals/trace_loop.h"
@@ -25,15 +25,8 @@
 namespace pellix {
 namespace {
 
-// What the host keeps at its fixed addresses.
-IDirect3DDevice9* hostDevice = nullptr;
-IDirect3DSurface9* hostRenderSurface = nullptr;
-
-const void* HostMemory(uint32_t address) {
-  if (address == host_addr::HostDevice) return &hostDevice;
-  if (address == host_addr::HostRenderSurface) return &hostRenderSurface;
-  return nullptr;
-}
+using testing::hostDevice;
+using testing::hostRenderSurface;
 
 constexpr int kSlots = 64;
 constexpr uint32_t kTracerColour = 0xFFFF4020;
@@ -47,22 +40,8 @@ struct SceneVertex {
 class DeviceDrawing : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "pellix-device-test";
-    RegisterClassA(&wc);
-    // A borderless window whose client area is the whole back buffer.
-    window_ = CreateWindowA(wc.lpszClassName, "pellix", WS_POPUP, 0, 0, 640, 360, nullptr, nullptr,
-                            wc.hInstance, nullptr);
     d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(d3d_, nullptr);
-    params_ = Params(640, 360);
-    const HRESULT hr =
-        d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
-                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params_, &hostDevice);
-    ASSERT_EQ(hr, D3D_OK);
-    hostDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &hostRenderSurface);
+    ASSERT_TRUE(testing::CreateHostDevice(d3d_, 640, 360));
   }
   static void TearDownTestSuite() {
     ReleaseTracerResources();
@@ -73,19 +52,10 @@ class DeviceDrawing : public ::testing::Test {
     if (d3d_) d3d_->Release();
     hostDevice = nullptr;
     hostRenderSurface = nullptr;
-    DestroyWindow(window_);
+    DestroyWindow(testing::hostWindow);
   }
   static D3DPRESENT_PARAMETERS Params(UINT width, UINT height) {
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = width;
-    pp.BackBufferHeight = height;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window_;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    return pp;
+    return testing::HostParams(width, height);
   }
 
   void SetUp() override {
@@ -104,7 +74,7 @@ class DeviceDrawing : public ::testing::Test {
     std::memset(extras_, 0, sizeof extras_);
     pool =
         ProjectilePool{projectiles_, projectiles_ + kSlots, trails_, trails_ + kSlots, extras_, 0};
-    host.at = HostMemory;
+    host.at = testing::HostMemory;
     BindDirect3D();
     ASSERT_EQ(drawTracers, &DrawTracers);
   }
@@ -218,17 +188,13 @@ class DeviceDrawing : public ::testing::Test {
     *y = int((1 - c.y) * 0.5f * height);
   }
 
-  static HWND window_;
   static IDirect3D9* d3d_;
-  static D3DPRESENT_PARAMETERS params_;
   WeaponBallistics weapons_[2];
   ProjectileRecord projectiles_[kSlots];
   TrailRecord trails_[kSlots];
   ProjectileExtra extras_[kSlots];
 };
-HWND DeviceDrawing::window_ = nullptr;
 IDirect3D9* DeviceDrawing::d3d_ = nullptr;
-D3DPRESENT_PARAMETERS DeviceDrawing::params_;
 
 // Everything of the device that the drawing and the effect's passes may touch.
 struct DeviceState {
