@@ -28,6 +28,7 @@
 #include "visuals/draw_tracers.h"
 #include "visuals/strip_geometry.h"
 #include "visuals/trace_loop.h"
+#include "visuals/tracer_batch.h"
 #include "visuals/tracer_resources.h"
 #include "visuals/trail_update.h"
 
@@ -83,10 +84,10 @@ class AllocationTest : public ::testing::Test {
     std::memcpy(weaponInfoRecord + host_addr::WeaponInfoDamage, &damage, sizeof damage);
   }
   void TearDown() override {
-    ReleaseTracerResources();
-    renderApi = nullptr;
+    renderApi = nullptr;  // the tests' devices are gone: forget what was made on them
     drawTracers = nullptr;
     tracerEffect = nullptr;
+    tracerBatch = TracerBatch{};
     host = HostApi{};
     storage.reset();
     weaponTable = nullptr;
