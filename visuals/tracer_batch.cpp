@@ -54,6 +54,7 @@ void PrepareTracerBatch(RenderApi& api, GpuDevice* device) {
   const int32_t slots = settings.MaxPellix;
   // Both passes' regions must fit the buffer's 32-bit length.
   if (slots < 1 || static_cast<uint64_t>(slots) * 2 * kStripBytes > UINT32_MAX) return;
+  if (tracerBatch.refused) return;
   if (tracerBatch.vertexBuffer == nullptr) {
     tracerBatch.vertexBuffer = api.CreateVertexBuffer(
         device, static_cast<uint32_t>(slots) * 2 * kStripBytes,
@@ -65,6 +66,7 @@ void PrepareTracerBatch(RenderApi& api, GpuDevice* device) {
     tracerBatch.indexBuffer = MakeIndexBuffer(api, device, strips);
     tracerBatch.indexedStrips = strips;
   }
+  tracerBatch.refused = tracerBatch.vertexBuffer == nullptr || tracerBatch.indexBuffer == nullptr;
 }
 
 void ReleaseTracerBatch(RenderApi& api) {

@@ -18,14 +18,17 @@ struct TracerBatch {
   GpuObject* indexBuffer;   // write-only, 16-bit: strip k's six triangles from vertex 8k
   int32_t capacity;         // strips a pass: one per pool slot
   int32_t indexedStrips;    // strips the index buffer covers (16-bit indices reach 8192)
+  bool refused;             // the device could not make them: not asked again before a reset
 };
 extern TracerBatch tracerBatch;
 
 inline constexpr uint32_t TracerStripIndices = 3 * TracerStripTriangles;
 
 // Makes whichever buffer is missing, for MaxPellix trails; the index buffer is filled at once.
+// When the device cannot make one (a large pool), the trails are drawn one at a time until the
+// next reset, rather than the request being made every frame.
 void PrepareTracerBatch(RenderApi& api, GpuDevice* device);
-// Releases both buffers (before a reset).
+// Releases both buffers (before a reset); the next frame asks for them again.
 void ReleaseTracerBatch(RenderApi& api);
 
 // Writes the strips of every live trail, in slot order, for the passes whose region is given

@@ -457,8 +457,8 @@ TEST_F(BatchedDrawTest, SameTrianglesAsOneTrailAtATime) {
 }
 
 // Like the scene copy, the buffers are released before a reset (the default pool must be
-// empty for it) and made again by the next frame; until they exist the trails are drawn one
-// at a time.
+// empty for it) and made again by the next frame. Without them the trails are drawn one at a
+// time: until the next reset when the device refuses them, for a frame when it cannot lock.
 TEST_F(BatchedDrawTest, BuffersGoBeforeAResetAndComeBackAfterIt) {
   Volley();
   DrawTracers();
@@ -472,24 +472,23 @@ TEST_F(BatchedDrawTest, BuffersGoBeforeAResetAndComeBackAfterIt) {
   RestoreTracerResources();
 
   api.vertexBufferCreates = false;  // say the device is short of memory now
-  api.calls.clear();
-  api.draws.clear();
-  DrawTracers();
-  EXPECT_EQ(api.Count("DrawPrimitiveUP"), 10);
-  EXPECT_FALSE(api.Has("GetIndices"));
+  for (int frame = 0; frame < 2; ++frame) {
+    api.calls.clear();
+    DrawTracers();
+    EXPECT_EQ(api.Count("CreateVertexBuffer"), frame == 0 ? 1 : 0);
+    EXPECT_EQ(api.Count("DrawPrimitiveUP"), 10);
+    EXPECT_FALSE(api.Has("GetIndices"));
+  }
   api.vertexBufferCreates = true;
-  api.locks = false;  // a buffer that cannot be locked: this frame one trail at a time
-  api.calls.clear();
-  DrawTracers();
-  EXPECT_TRUE(api.Has("CreateVertexBuffer"));
-  EXPECT_FALSE(api.Has("CreateIndexBuffer"));  // kept from the frame before
-  EXPECT_EQ(api.Count("DrawPrimitiveUP"), 10);
-  ExpectStateRestored();
-  api.locks = true;
-  api.calls.clear();
-  DrawTracers();
-  EXPECT_EQ(api.Count("DrawIndexedPrimitive"), 2);
-  EXPECT_FALSE(api.Has("DrawPrimitiveUP"));
+  ReleaseTracerResources();  // a reset: asked for again
+  for (bool locks : {true, false, true}) {
+    api.locks = locks;
+    api.calls.clear();
+    DrawTracers();
+    EXPECT_EQ(api.Count("DrawIndexedPrimitive"), locks ? 2 : 0);
+    EXPECT_EQ(api.Count("DrawPrimitiveUP"), locks ? 0 : 10);
+    ExpectStateRestored();
+  }
 }
 
 }  // namespace
