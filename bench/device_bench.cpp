@@ -1,8 +1,8 @@
 // The tracer drawing on a real Direct3D 9 device (win32 build, run under Wine and Xvfb): N live
 // trails drawn for a fixed number of frames one trail at a time and batched, side by side.
-// Prints per path: milliseconds per frame, draw calls per frame, and the time of the
-// DrawTracers call split into strip building (the same strips built apart from the device) and
-// submission (the rest of the call). A third path submits the batch with
+// Prints per path (medians over the frames): milliseconds per frame, draw calls per frame, and
+// the time of the DrawTracers call split into strip building (the same strips built apart from
+// the device) and submission (the rest of the call). A third path submits the batch with
 // DrawIndexedPrimitiveUP instead of the batch's own vertex buffer, the alternative it was
 // measured against.
 //
@@ -268,13 +268,18 @@ Figures Run(IDirect3DDevice9* device, Path path, int frames) {
   int draws = 0;
   Frame(device, false, &draws);  // makes the batch's buffers
   SubmitFromMemory(path == kBatchedFromMemory);
-  // Frames back to back, as a game runs them: the time per frame.
+  // Frames back to back, as a game runs them: the time from one frame's start to the next's.
   for (int f = 1; f < kWarmUpFrames; ++f) Frame(device, false, &draws);
   Finish(device);
-  const double start = Now();
-  for (int f = 0; f < frames; ++f) Frame(device, false, &draws);
+  std::vector<double> frameTimes;
+  double start = Now();
+  for (int f = 0; f < frames; ++f) {
+    Frame(device, false, &draws);
+    const double end = Now();
+    frameTimes.push_back(end - start);
+    start = end;
+  }
   Finish(device);
-  const double frameMs = (Now() - start) / frames;
   // The DrawTracers call alone.
   std::vector<double> drawTimes;
   for (int f = 0; f < frames; ++f) drawTimes.push_back(Frame(device, true, &draws));
@@ -287,7 +292,7 @@ Figures Run(IDirect3DDevice9* device, Path path, int frames) {
   std::memcpy(&p, &projection, sizeof p);
   StripFrame frame;
   PrepareStripFrame(&frame, v, p);
-  return Figures{frameMs, Median(drawTimes), BuildMs(path != kPerTrail, frame), draws};
+  return Figures{Median(frameTimes), Median(drawTimes), BuildMs(path != kPerTrail, frame), draws};
 }
 
 int Main(int frames) {
