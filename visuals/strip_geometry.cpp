@@ -41,10 +41,10 @@ void PrepareEnd(EndTerms* t, const float* row0, const float* row1, float half) {
   }
 }
 
-// One whole vertex: its corner through the orientation (divided by w, which is 1 for any view
-// without a projective part), moved onto its anchor; then the anchor and the colour, then the
-// texture coordinates. Three 16-byte stores: the first also covers normal[0] until the second
-// writes it.
+// One whole vertex: its corner through the orientation, divided by w, moved onto its anchor;
+// then the anchor and the colour, then the texture coordinates. For any view without a
+// projective part w is exactly 1, and the division, which would change nothing, is left out.
+// Three 16-byte stores: the first also covers normal[0] until the second writes it.
 inline void WriteVertex(TracerVertex& v, const StripFrame& f, const float* across,
                         const float* along, const float* anchor, const void* anchorColour,
                         const float* tex) {
