@@ -379,26 +379,11 @@ TEST_F(BatchedDrawTest, OneIndexedDrawPerPassFromTheBatchBuffers) {
   EXPECT_TRUE(api.Has("CreateVertexBuffer 5632 0x208 0x20152 0"));
   EXPECT_TRUE(api.Has("CreateIndexBuffer 288 0x8 101 0"));
   // Filled once a frame; each pass draws the five strips at once from its own region.
-  const Calls expected = {"Begin effect 2 0",
-                          "Lock vertexBuffer#1 0x2000",
-                          "Unlock vertexBuffer#1",
-                          "BeginPass effect 0",
-                          "GetDeviceCaps",
-                          "SetIndices indexBuffer#2",
-                          "SetStreamSource 0 vertexBuffer#1 0 44",
-                          "DrawIndexedPrimitive 4 0 0 40 0 30",
-                          "EndPass effect",
-                          "SetRenderState 19 2",
-                          "SetRenderState 20 2",
-                          "BeginPass effect 1",
-                          "GetDeviceCaps",
-                          "SetIndices indexBuffer#2",
-                          "SetStreamSource 0 vertexBuffer#1 2816 44",
-                          "DrawIndexedPrimitive 4 0 0 40 0 30",
-                          "EndPass effect"};
-  const Calls frame = CallsFrom("Begin effect");
-  ASSERT_GE(frame.size(), expected.size());
-  EXPECT_EQ(Calls(frame.begin(), frame.begin() + expected.size()), expected);
+  EXPECT_EQ(api.Count("Lock vertexBuffer#1 0x2000"), 1);
+  EXPECT_EQ(api.Count("DrawIndexedPrimitive 4 0 0 40 0 30"), 2);
+  EXPECT_EQ(api.drawPasses, (std::vector<uint32_t>{0, 1}));
+  EXPECT_TRUE(api.Has("SetStreamSource 0 vertexBuffer#1 0 44"));
+  EXPECT_TRUE(api.Has("SetStreamSource 0 vertexBuffer#1 2816 44"));  // the display region
   // The host's indices are read with the rest of its state, put back and given back.
   EXPECT_EQ(api.Count("GetIndices"), 1);
   ExpectStateRestored();
