@@ -67,6 +67,7 @@ void ReadSettings(const ProfileReader& profile, const char* path, Settings& out)
   out.TrRefractLen = static_cast<float>(r.Number("GRAPHICS", "TrRefractLen", "1.5"));
   out.AmTailBias = static_cast<float>(r.Number("GRAPHICS", "AmTailBias", "-1.0"));
   out.TrTailBias = static_cast<float>(r.Number("GRAPHICS", "TrTailBias", "-1.0"));
+  out.TracerBatch = r.Int("GRAPHICS", "TracerBatch", 1);
 }
 
 }  // namespace pellix

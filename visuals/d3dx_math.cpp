@@ -60,13 +60,6 @@ void MatrixRotationZ(Matrix4* out, float angle) {
                   {0.0f, 0.0f, 0.0f, 1.0f}}};
 }
 
-Vec4 Vec3Transform(const Vec3& v, const Matrix4& m) {
-  return Vec4{m.m[0][0] * v.x + m.m[1][0] * v.y + m.m[2][0] * v.z + m.m[3][0],
-              m.m[0][1] * v.x + m.m[1][1] * v.y + m.m[2][1] * v.z + m.m[3][1],
-              m.m[0][2] * v.x + m.m[1][2] * v.y + m.m[2][2] * v.z + m.m[3][2],
-              m.m[0][3] * v.x + m.m[1][3] * v.y + m.m[2][3] * v.z + m.m[3][3]};
-}
-
 void Vec3TransformCoordArray(void* out, size_t outStride, const void* in, size_t inStride,
                              const Matrix4& m, size_t count) {
   auto* dst = static_cast<unsigned char*>(out);

@@ -4,6 +4,7 @@
 #include "startup/settings.h"
 #include "visuals/render_device.h"
 #include "visuals/strip_geometry.h"
+#include "visuals/tracer_batch.h"
 #include "visuals/tracer_resources.h"
 
 namespace pellix {
@@ -60,6 +61,9 @@ void DrawTracers() {
   // Without an effect nothing can be drawn: leave before any state is touched.
   GpuEffect* effect = tracerEffect;
   if (effect == nullptr) return;
+  // TracerBatch 0, or no batch buffers (their creation failed): one draw per trail and pass.
+  const bool batched = settings.TracerBatch != 0 && tracerBatch.vertexBuffer != nullptr &&
+                       tracerBatch.indexBuffer != nullptr;
 
   GpuSurface* target = api->GetRenderTarget(device, 0);
   const uint32_t savedFvf = api->GetFVF(device);
@@ -72,6 +76,8 @@ void DrawTracers() {
   uint32_t savedOffset = 0;
   uint32_t savedStride = 0;
   api->GetStreamSource(device, 0, &savedStream, &savedOffset, &savedStride);
+  // The batch sets the device's indices as well.
+  GpuObject* savedIndices = batched ? api->GetIndices(device) : nullptr;
 
   Matrix4 view;
   Matrix4 projection;
@@ -96,13 +102,21 @@ void DrawTracers() {
 
   uint32_t passes = 2;  // kept when Begin leaves the count untouched
   api->Begin(effect, &passes, 0);
+  // The batch holds the strips of both passes, built in one walk over the pool. A buffer that
+  // cannot be locked leaves this frame to the one-trail-at-a-time drawing.
+  const int32_t strips =
+      batched ? BuildTracerBatch(*api, frame, refraction && passes > 0, passes > 1) : -1;
   for (uint32_t p = 0; p < passes && p < kStripPasses; ++p) {
     if (p == 0 && !refraction) {
       AdditiveBlend(*api, device);
       continue;
     }
     api->BeginPass(effect, p);
-    DrawPass(*api, device, frame, p);
+    if (strips >= 0) {
+      DrawTracerBatch(*api, device, p, strips);
+    } else {
+      DrawPass(*api, device, frame, p);
+    }
     api->EndPass(effect);
     AdditiveBlend(*api, device);
   }
@@ -114,10 +128,12 @@ void DrawTracers() {
     api->SetRenderState(device, kDrawStates[k].state, savedStates[k]);
   }
   api->SetStreamSource(device, 0, savedStream, savedOffset, savedStride);
+  if (batched) api->SetIndices(device, savedIndices);
 
   if (target != nullptr) api->ReleaseSurface(target);
   if (savedDeclaration != nullptr) api->ReleaseObject(savedDeclaration);
   if (savedStream != nullptr) api->ReleaseObject(savedStream);
+  if (savedIndices != nullptr) api->ReleaseObject(savedIndices);
 }
 
 }  // namespace pellix

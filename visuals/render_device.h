@@ -11,7 +11,7 @@ namespace pellix {
 struct GpuDevice;   // IDirect3DDevice9
 struct GpuSurface;  // IDirect3DSurface9
 struct GpuTexture;  // IDirect3DTexture9
-struct GpuObject;   // another counted object: a vertex declaration or a vertex buffer
+struct GpuObject;   // another counted object: a vertex declaration, a vertex or index buffer
 struct GpuEffect;   // ID3DXEffect
 using EffectHandle = const char*;  // D3DXHANDLE
 
@@ -46,8 +46,13 @@ inline constexpr uint32_t BLEND_INVSRCALPHA = 6;
 inline constexpr uint32_t CULL_NONE = 1;
 inline constexpr uint32_t CMP_ALWAYS = 8;
 inline constexpr uint32_t TEXF_NONE = 0;
+inline constexpr uint32_t PT_TRIANGLELIST = 4;
 inline constexpr uint32_t PT_TRIANGLESTRIP = 5;
+inline constexpr uint32_t FMT_INDEX16 = 101;
 inline constexpr uint32_t USAGE_RENDERTARGET = 1;
+inline constexpr uint32_t USAGE_WRITEONLY = 8;
+inline constexpr uint32_t USAGE_DYNAMIC = 0x200;
+inline constexpr uint32_t LOCK_DISCARD = 0x2000;
 inline constexpr uint32_t POOL_DEFAULT = 0;
 }  // namespace d3d
 
@@ -79,6 +84,24 @@ class RenderApi {
                                uint32_t offset, uint32_t stride) = 0;
   virtual void DrawPrimitiveUP(GpuDevice* device, uint32_t type, uint32_t primitives,
                                const void* vertices, uint32_t stride) = 0;
+  // The device's caps: the most primitives one draw may have, the largest vertex index.
+  virtual void GetDrawLimits(GpuDevice* device, uint32_t* maxPrimitives,
+                             uint32_t* maxVertexIndex) = 0;
+  virtual GpuObject* GetIndices(GpuDevice* device) = 0;  // a counted reference; null: none
+  virtual void SetIndices(GpuDevice* device, GpuObject* indices) = 0;
+  virtual void DrawIndexedPrimitive(GpuDevice* device, uint32_t type, int32_t baseVertex,
+                                    uint32_t minVertexIndex, uint32_t vertexCount,
+                                    uint32_t startIndex, uint32_t primitives) = 0;
+  // Buffers of `length` bytes; null when creation failed. The index buffer's format is given.
+  virtual GpuObject* CreateVertexBuffer(GpuDevice* device, uint32_t length, uint32_t usage,
+                                        uint32_t fvf, uint32_t pool) = 0;
+  virtual GpuObject* CreateIndexBuffer(GpuDevice* device, uint32_t length, uint32_t usage,
+                                       uint32_t format, uint32_t pool) = 0;
+  // The whole buffer's memory; null when it cannot be locked.
+  virtual void* LockVertexBuffer(GpuObject* buffer, uint32_t flags) = 0;
+  virtual void UnlockVertexBuffer(GpuObject* buffer) = 0;
+  virtual void* LockIndexBuffer(GpuObject* buffer, uint32_t flags) = 0;
+  virtual void UnlockIndexBuffer(GpuObject* buffer) = 0;
   // No shared handle; null when creation failed.
   virtual GpuTexture* CreateTexture(GpuDevice* device, uint32_t width, uint32_t height,
                                     uint32_t levels, uint32_t usage, uint32_t format,

@@ -27,8 +27,10 @@ static_assert(d3d::ZB_TRUE == D3DZB_TRUE && d3d::BLEND_ONE == D3DBLEND_ONE &&
               d3d::BLEND_INVSRCALPHA == D3DBLEND_INVSRCALPHA && d3d::CULL_NONE == D3DCULL_NONE &&
               d3d::CMP_ALWAYS == D3DCMP_ALWAYS && d3d::TEXF_NONE == D3DTEXF_NONE);
 static_assert(d3d::PT_TRIANGLESTRIP == D3DPT_TRIANGLESTRIP &&
+              d3d::PT_TRIANGLELIST == D3DPT_TRIANGLELIST && d3d::FMT_INDEX16 == D3DFMT_INDEX16 &&
               d3d::USAGE_RENDERTARGET == D3DUSAGE_RENDERTARGET &&
-              d3d::POOL_DEFAULT == D3DPOOL_DEFAULT);
+              d3d::POOL_DEFAULT == D3DPOOL_DEFAULT && d3d::USAGE_WRITEONLY == D3DUSAGE_WRITEONLY &&
+              d3d::USAGE_DYNAMIC == D3DUSAGE_DYNAMIC && d3d::LOCK_DISCARD == D3DLOCK_DISCARD);
 static_assert(sizeof(SurfaceDesc) == sizeof(D3DSURFACE_DESC) &&
               offsetof(SurfaceDesc, width) == offsetof(D3DSURFACE_DESC, Width) &&
               offsetof(SurfaceDesc, height) == offsetof(D3DSURFACE_DESC, Height));
@@ -42,6 +44,8 @@ IDirect3DDevice9* Dev(GpuDevice* d) { return reinterpret_cast<IDirect3DDevice9*>
 IDirect3DSurface9* Surf(GpuSurface* s) { return reinterpret_cast<IDirect3DSurface9*>(s); }
 IDirect3DTexture9* Tex(GpuTexture* t) { return reinterpret_cast<IDirect3DTexture9*>(t); }
 ID3DXEffect* Fx(GpuEffect* e) { return reinterpret_cast<ID3DXEffect*>(e); }
+IDirect3DVertexBuffer9* Vb(GpuObject* b) { return reinterpret_cast<IDirect3DVertexBuffer9*>(b); }
+IDirect3DIndexBuffer9* Ib(GpuObject* b) { return reinterpret_cast<IDirect3DIndexBuffer9*>(b); }
 
 // Reads a pointer that the host keeps at one of its fixed addresses.
 template <typename T>
@@ -124,6 +128,57 @@ class Direct3DApi final : public RenderApi {
                        uint32_t stride) override {
     Dev(device)->DrawPrimitiveUP(static_cast<D3DPRIMITIVETYPE>(type), primitives, vertices, stride);
   }
+  void GetDrawLimits(GpuDevice* device, uint32_t* maxPrimitives,
+                     uint32_t* maxVertexIndex) override {
+    D3DCAPS9 caps = {};
+    Dev(device)->GetDeviceCaps(&caps);
+    *maxPrimitives = caps.MaxPrimitiveCount;
+    *maxVertexIndex = caps.MaxVertexIndex;
+  }
+  GpuObject* GetIndices(GpuDevice* device) override {
+    IDirect3DIndexBuffer9* b = nullptr;
+    if (FAILED(Dev(device)->GetIndices(&b))) return nullptr;
+    return reinterpret_cast<GpuObject*>(b);
+  }
+  void SetIndices(GpuDevice* device, GpuObject* indices) override {
+    Dev(device)->SetIndices(Ib(indices));
+  }
+  void DrawIndexedPrimitive(GpuDevice* device, uint32_t type, int32_t baseVertex,
+                            uint32_t minVertexIndex, uint32_t vertexCount, uint32_t startIndex,
+                            uint32_t primitives) override {
+    Dev(device)->DrawIndexedPrimitive(static_cast<D3DPRIMITIVETYPE>(type), baseVertex,
+                                      minVertexIndex, vertexCount, startIndex, primitives);
+  }
+  GpuObject* CreateVertexBuffer(GpuDevice* device, uint32_t length, uint32_t usage, uint32_t fvf,
+                                uint32_t pool) override {
+    IDirect3DVertexBuffer9* b = nullptr;
+    if (FAILED(Dev(device)->CreateVertexBuffer(length, usage, fvf, static_cast<D3DPOOL>(pool), &b,
+                                               nullptr))) {
+      return nullptr;
+    }
+    return reinterpret_cast<GpuObject*>(b);
+  }
+  GpuObject* CreateIndexBuffer(GpuDevice* device, uint32_t length, uint32_t usage, uint32_t format,
+                               uint32_t pool) override {
+    IDirect3DIndexBuffer9* b = nullptr;
+    if (FAILED(Dev(device)->CreateIndexBuffer(length, usage, static_cast<D3DFORMAT>(format),
+                                              static_cast<D3DPOOL>(pool), &b, nullptr))) {
+      return nullptr;
+    }
+    return reinterpret_cast<GpuObject*>(b);
+  }
+  void* LockVertexBuffer(GpuObject* buffer, uint32_t flags) override {
+    void* data = nullptr;
+    if (FAILED(Vb(buffer)->Lock(0, 0, &data, flags))) return nullptr;
+    return data;
+  }
+  void UnlockVertexBuffer(GpuObject* buffer) override { Vb(buffer)->Unlock(); }
+  void* LockIndexBuffer(GpuObject* buffer, uint32_t flags) override {
+    void* data = nullptr;
+    if (FAILED(Ib(buffer)->Lock(0, 0, &data, flags))) return nullptr;
+    return data;
+  }
+  void UnlockIndexBuffer(GpuObject* buffer) override { Ib(buffer)->Unlock(); }
   GpuTexture* CreateTexture(GpuDevice* device, uint32_t width, uint32_t height, uint32_t levels,
                             uint32_t usage, uint32_t format, uint32_t pool) override {
     IDirect3DTexture9* t = nullptr;

@@ -1,6 +1,7 @@
 #include "visuals/strip_geometry.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "startup/settings.h"
 #include "startup/tables.h"
@@ -15,35 +16,130 @@ constexpr TracerVertex Fixed(float u, float v) {
   return TracerVertex{{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, 0u, {u, v, 1.0f, 0.0f}};
 }
 
-// Local x and y of each vertex, as multiples of the half-width of its end (head 0-3, tail 4-7).
-constexpr float kLocalX[TracerStripVertices] = {-1, 1, -1, 1, -1, 1, -1, 1};
-constexpr float kLocalY[TracerStripVertices] = {1, 1, 0, 0, 0, 0, -1, -1};
+// u and v of each vertex (head cap 0-1, head edge 2-3, tail edge 4-5, tail cap 6-7).
+constexpr float kU[TracerStripVertices] = {-1, -1, 0, 0, 0, 0, 1, 1};
+constexpr float kV[TracerStripVertices] = {-1, 1, -1, 1, -1, 1, -1, 1};
 
 Vec3 Load(const float* p) { return Vec3{p[0], p[1], p[2]}; }
 
-bool Finite(const float* v, int n) {
-  for (int i = 0; i < n; ++i) {
-    if (!std::isfinite(v[i])) return false;
+// The products of one end's corners with rows 0 and 1 of the orientation, per column: a corner
+// is (+-half, +half | 0 x half | -half, 0).
+struct EndTerms {
+  float right[4], left[4];         // row 0 x +half, x -half
+  float up[4], level[4], down[4];  // row 1 x +half, x (0 x half), x -half
+};
+
+void PrepareEnd(EndTerms* t, const float* row0, const float* row1, float half) {
+  const float minus = -1.0f * half;
+  const float zero = 0.0f * half;
+  for (int j = 0; j < 4; ++j) {
+    t->right[j] = row0[j] * half;
+    t->left[j] = row0[j] * minus;
+    t->up[j] = row1[j] * half;
+    t->level[j] = row1[j] * zero;
+    t->down[j] = row1[j] * minus;
   }
-  return true;
+}
+
+// One whole vertex: its corner through the orientation, divided by w, moved onto its anchor;
+// then the anchor and the colour, then the texture coordinates. For any view without a
+// projective part w is exactly 1, and the division, which would change nothing, is left out.
+// Three 16-byte stores: the first also covers normal[0] until the second writes it.
+// Returns x - x summed over the position: 0 when it is finite, NaN when it is not.
+inline float WriteVertex(TracerVertex& v, const StripFrame& f, const float* across,
+                         const float* along, const float* anchor, const void* anchorColour,
+                         const float* tex) {
+  float r[4];
+  for (int j = 0; j < 4; ++j) r[j] = across[j] + along[j] + f.cornerZ[j] + f.orientRow3[j];
+  if (r[3] != 1.0f) {
+    r[0] = r[0] / r[3];
+    r[1] = r[1] / r[3];
+    r[2] = r[2] / r[3];
+  }
+  float position[4];
+  for (int j = 0; j < 4; ++j) position[j] = r[j] + anchor[j];
+  auto* bytes = reinterpret_cast<unsigned char*>(&v);
+  std::memcpy(bytes, position, 16);
+  std::memcpy(bytes + offsetof(TracerVertex, normal), anchorColour, 16);
+  std::memcpy(bytes + offsetof(TracerVertex, tex), tex, 16);
+  return (position[0] - position[0]) + (position[1] - position[1]) + (position[2] - position[2]);
 }
 
 // Settings or lengths beyond the float range (an endless refraction length, width, bloom or
-// tail bias) give a strip that cannot be drawn: it is collapsed onto its head, where it covers
-// no pixel, rather than send an infinity or NaN to the device.
-void CollapseUndrawable(TracerVertex* strip, const Vec3& head) {
+// tail bias) give a strip that cannot be drawn: it is written again collapsed onto its head,
+// where it covers no pixel, with any texture value that is not finite as 0, rather than send
+// an infinity or NaN to the device. Only writes: `out` may be a write-only vertex buffer.
+void WriteCollapsed(TracerVertex* out, const float* headAnchorColour, float tex[][4]) {
   for (int i = 0; i < TracerStripVertices; ++i) {
-    const TracerVertex& v = strip[i];
-    if (!Finite(v.position, 3) || !Finite(v.normal, 3) || !Finite(v.tex, 4)) {
-      for (int j = 0; j < TracerStripVertices; ++j) {
-        TracerVertex& w = strip[j];
-        w.position[0] = w.normal[0] = head.x;
-        w.position[1] = w.normal[1] = head.y;
-        w.position[2] = w.normal[2] = head.z;
-        for (float& c : w.tex) c = std::isfinite(c) ? c : 0.0f;
-      }
-      return;
+    for (int k = 0; k < 4; ++k) {
+      if (!std::isfinite(tex[i][k])) tex[i][k] = 0.0f;
     }
+    auto* bytes = reinterpret_cast<unsigned char*>(&out[i]);
+    std::memcpy(bytes, headAnchorColour, 12);
+    std::memcpy(bytes + offsetof(TracerVertex, normal), headAnchorColour, 16);
+    std::memcpy(bytes + offsetof(TracerVertex, tex), tex[i], 16);
+  }
+}
+
+// The strip from the head to `tail`: corners half a width across and beyond each end, turned so
+// that the local y axis follows the trail on screen, laid into the camera's plane and moved onto
+// the two anchors.
+void WriteStrip(TracerVertex* out, const StripFrame& f, const StripHead& head, const Vec3& tail,
+                float halfHead, float halfTail, const float* third) {
+  // Screen direction from tail to head; the divisor is |z|, not w.
+  const Vec4 tailClip = Vec3Transform(tail, f.viewProj);
+  const float sxTail = tailClip.x / std::fabs(tailClip.z);
+  const float syTail = tailClip.y / std::fabs(tailClip.z);
+  float angle = std::atan2(head.screenY - syTail, head.screenX - sxTail) - kQuarterTurn;
+  // A point on the plane z = 0 leaves the direction undefined: lay the strip out as for a
+  // trail that points at the camera rather than send NaN positions to the device.
+  if (std::isnan(angle)) angle = -kQuarterTurn;
+
+  // Rows 0 and 1 of (rotation about z) x cameraRotationInverse; rows 2 and 3 are the frame's.
+  const float c = std::cos(angle);
+  const float s = std::sin(angle);
+  const float minusS = -s;
+  const Matrix4& inverse = f.cameraRotationInverse;
+  float row0[4];
+  float row1[4];
+  for (int j = 0; j < 4; ++j) {
+    row0[j] = c * inverse.m[0][j] + s * inverse.m[1][j] + f.zeroRow2[j] + f.zeroRow3[j];
+    row1[j] = minusS * inverse.m[0][j] + c * inverse.m[1][j] + f.zeroRow2[j] + f.zeroRow3[j];
+  }
+
+  EndTerms t;
+  float anchor[4] = {head.point.x, head.point.y, head.point.z, 0.0f};
+  uint32_t anchorColour[4];
+  std::memcpy(anchorColour, anchor, 12);
+  anchorColour[3] = head.colour;
+  float tex[TracerStripVertices][4];
+  for (int i = 0; i < TracerStripVertices; ++i) {
+    tex[i][0] = kU[i];
+    tex[i][1] = kV[i];
+    tex[i][2] = third[i];
+    tex[i][3] = i < 4 ? 0.0f : head.tailBias;
+  }
+  uint32_t headAnchorColour[4];
+  std::memcpy(headAnchorColour, anchorColour, 16);
+  // x - x is 0 for a finite x and NaN otherwise; an anchor reaches its vertices' positions.
+  float notFinite = head.tailBias - head.tailBias;
+  for (int i = 0; i < TracerStripVertices; ++i) notFinite += third[i] - third[i];
+  PrepareEnd(&t, row0, row1, halfHead);
+  notFinite += WriteVertex(out[0], f, t.left, t.up, anchor, anchorColour, tex[0]);
+  notFinite += WriteVertex(out[1], f, t.right, t.up, anchor, anchorColour, tex[1]);
+  notFinite += WriteVertex(out[2], f, t.left, t.level, anchor, anchorColour, tex[2]);
+  notFinite += WriteVertex(out[3], f, t.right, t.level, anchor, anchorColour, tex[3]);
+  anchor[0] = tail.x;
+  anchor[1] = tail.y;
+  anchor[2] = tail.z;
+  std::memcpy(anchorColour, anchor, 12);
+  PrepareEnd(&t, row0, row1, halfTail);
+  notFinite += WriteVertex(out[4], f, t.left, t.level, anchor, anchorColour, tex[4]);
+  notFinite += WriteVertex(out[5], f, t.right, t.level, anchor, anchorColour, tex[5]);
+  notFinite += WriteVertex(out[6], f, t.left, t.down, anchor, anchorColour, tex[6]);
+  notFinite += WriteVertex(out[7], f, t.right, t.down, anchor, anchorColour, tex[7]);
+  if (!(notFinite == 0.0f)) {
+    WriteCollapsed(out, reinterpret_cast<const float*>(headAnchorColour), tex);
   }
 }
 }  // namespace
@@ -61,6 +157,29 @@ void PrepareStripFrame(StripFrame* frame, const Matrix4& view, const Matrix4& pr
   // A singular view leaves the translation-free copy in place (the inverse is not written).
   frame->cameraRotationInverse = rotation;
   MatrixInverse(&frame->cameraRotationInverse, rotation);
+
+  // Rows 2 and 3 of a rotation about z are the same for every angle.
+  const Matrix4& inverse = frame->cameraRotationInverse;
+  Matrix4 orient;
+  MatrixRotationZ(&orient, 0.0f);
+  MatrixMultiply(&orient, orient, inverse);
+  for (int j = 0; j < 4; ++j) {
+    frame->zeroRow2[j] = 0.0f * inverse.m[2][j];
+    frame->zeroRow3[j] = 0.0f * inverse.m[3][j];
+    frame->cornerZ[j] = orient.m[2][j] * 0.0f;
+    frame->orientRow3[j] = orient.m[3][j];
+  }
+}
+
+void PrepareStripHead(StripHead* head, const StripFrame& frame, const TrailRecord& trail) {
+  head->tracer = trail.isTracer != 0;
+  // The trail's weapon byte is an unsigned type: a byte beyond the table takes row 0.
+  head->colour = head->tracer ? WeaponRow(trail.weaponType).tracerColour : defaultTrailColour;
+  head->tailBias = head->tracer ? settings.TrTailBias : settings.AmTailBias;
+  head->point = Load(trail.end);
+  const Vec4 clip = Vec3Transform(head->point, frame.viewProj);
+  head->screenX = clip.x / std::fabs(clip.z);
+  head->screenY = clip.y / std::fabs(clip.z);
 }
 
 Vec3 RefractionTail(const TrailRecord& trail, const ProjectileRecord& projectile,
@@ -79,74 +198,47 @@ Vec3 RefractionTail(const TrailRecord& trail, const ProjectileRecord& projectile
   return Vec3{head[0] - e * vel[0], head[1] - e * vel[1], head[2] - e * vel[2]};
 }
 
+void WriteRefractionStrip(TracerVertex* out, const StripFrame& frame, const StripHead& head,
+                          const TrailRecord& trail, const ProjectileRecord& projectile,
+                          const ProjectileExtra& extra, const float* third) {
+  const float half = settings.RefractSize;
+  WriteStrip(out, frame, head, RefractionTail(trail, projectile, extra), half, half, third);
+}
+
+void WriteDisplayStrip(TracerVertex* out, const StripFrame& frame, const StripHead& head,
+                       const TrailRecord& trail) {
+  const Vec3 tail = Load(trail.start);
+  const float w = trail.width;
+  if (!head.tracer) {
+    const float third[TracerStripVertices] = {1, 1, 1, 1, 1, 1, 1, 1};
+    WriteStrip(out, frame, head, tail, w, w, third);
+    return;
+  }
+  // Tracers widen with view-space depth, so a far tracer still shows.
+  const float headDepth = Vec3Transform(head.point, frame.view).z;
+  const float tailDepth = Vec3Transform(tail, frame.view).z;
+  const float halfHead = w + settings.TracerBloom * headDepth;
+  const float halfTail = w + settings.TracerBloom * tailDepth;
+  const float headThird = 1.0f - 0.5f * w / halfHead;
+  const float tailThird = 1.0f - 0.5f * w / halfTail;
+  const float third[TracerStripVertices] = {headThird, headThird, headThird, headThird,
+                                            tailThird, tailThird, tailThird, tailThird};
+  WriteStrip(out, frame, head, tail, halfHead, halfTail, third);
+}
+
 void BuildTracerStrip(TracerVertex* strip, const StripFrame& frame, const TrailRecord& trail,
                       const ProjectileRecord& projectile, const ProjectileExtra& extra,
                       uint32_t pass) {
   if (pass > 1) return;
-  const bool tracer = trail.isTracer != 0;
-  // The trail's weapon byte is an unsigned type: a byte beyond the table takes row 0.
-  const uint32_t colour = tracer ? WeaponRow(trail.weaponType).tracerColour : defaultTrailColour;
-  const float tailBias = tracer ? settings.TrTailBias : settings.AmTailBias;
-  const Vec3 head = Load(trail.end);
-  const Vec3 tail = pass == 0 ? RefractionTail(trail, projectile, extra) : Load(trail.start);
-
-  const Vec4 headClip = Vec3Transform(head, frame.viewProj);
-  const Vec4 tailClip = Vec3Transform(tail, frame.viewProj);
-
-  float halfHead;
-  float halfTail;
-  const float w = trail.width;
-  if (pass == 0) {
-    halfHead = halfTail = settings.RefractSize;
-  } else if (!tracer) {
-    halfHead = halfTail = w;
-    for (int i = 0; i < TracerStripVertices; ++i) strip[i].tex[2] = 1.0f;
-  } else {
-    // Tracers widen with view-space depth, so a far tracer still shows.
-    const float headDepth = Vec3Transform(head, frame.view).z;
-    const float tailDepth = Vec3Transform(tail, frame.view).z;
-    halfHead = w + settings.TracerBloom * headDepth;
-    halfTail = w + settings.TracerBloom * tailDepth;
-    const float headThird = 1.0f - 0.5f * w / halfHead;
-    const float tailThird = 1.0f - 0.5f * w / halfTail;
-    for (int i = 0; i < 4; ++i) strip[i].tex[2] = headThird;
-    for (int i = 4; i < TracerStripVertices; ++i) strip[i].tex[2] = tailThird;
+  StripHead head;
+  PrepareStripHead(&head, frame, trail);
+  if (pass == 1) {
+    WriteDisplayStrip(strip, frame, head, trail);
+    return;
   }
-
-  for (int i = 0; i < TracerStripVertices; ++i) {
-    const bool atHead = i < 4;
-    const float half = atHead ? halfHead : halfTail;
-    const Vec3 anchor = atHead ? head : tail;
-    TracerVertex& v = strip[i];
-    v.position[0] = kLocalX[i] * half;
-    v.position[1] = kLocalY[i] * half;
-    v.position[2] = 0.0f;
-    v.normal[0] = anchor.x;
-    v.normal[1] = anchor.y;
-    v.normal[2] = anchor.z;
-    v.diffuse = colour;
-    if (!atHead) v.tex[3] = tailBias;
-  }
-
-  // Screen direction from tail to head; the divisor is |z|, not w.
-  const float sxHead = headClip.x / std::fabs(headClip.z);
-  const float syHead = headClip.y / std::fabs(headClip.z);
-  const float sxTail = tailClip.x / std::fabs(tailClip.z);
-  const float syTail = tailClip.y / std::fabs(tailClip.z);
-  float angle = std::atan2(syHead - syTail, sxHead - sxTail) - kQuarterTurn;
-  // A point on the plane z = 0 leaves the direction undefined: lay the strip out as for a
-  // trail that points at the camera rather than send NaN positions to the device.
-  if (std::isnan(angle)) angle = -kQuarterTurn;
-
-  Matrix4 orient;
-  MatrixRotationZ(&orient, angle);
-  MatrixMultiply(&orient, orient, frame.cameraRotationInverse);
-  Vec3TransformCoordArray(strip[0].position, sizeof(TracerVertex), strip[0].position,
-                          sizeof(TracerVertex), orient, TracerStripVertices);
-  for (int i = 0; i < TracerStripVertices; ++i) {
-    for (int k = 0; k < 3; ++k) strip[i].position[k] += strip[i].normal[k];
-  }
-  CollapseUndrawable(strip, head);
+  float third[TracerStripVertices];
+  for (int i = 0; i < TracerStripVertices; ++i) third[i] = strip[i].tex[2];
+  WriteRefractionStrip(strip, frame, head, trail, projectile, extra, third);
 }
 
 }  // namespace pellix

@@ -31,21 +31,47 @@ inline constexpr uint32_t defaultTrailColour = 0x08FFFF80;
 extern TracerVertex tracerStrip[TracerStripVertices];
 
 // The per-frame matrices: viewProj = view x projection; cameraRotationInverse = the inverse of
-// the view without its translation row.
+// the view without its translation row. A strip's orientation is (rotation about z by its angle)
+// x cameraRotationInverse, applied to corners whose z is 0: the products that do not depend on
+// the angle are kept here, computed once per frame.
 struct StripFrame {
   Matrix4 view;
   Matrix4 viewProj;
   Matrix4 cameraRotationInverse;
+  float zeroRow2[4];    // 0 x row 2 of cameraRotationInverse (the rotation's zeros)
+  float zeroRow3[4];    // 0 x row 3 of it
+  float cornerZ[4];     // row 2 of the orientation x 0 (a corner's z term)
+  float orientRow3[4];  // row 3 of the orientation
 };
 void PrepareStripFrame(StripFrame* frame, const Matrix4& view, const Matrix4& projection);
+
+// What both passes of one trail share: its colour, tail bias, head point and where the head
+// lies on screen.
+struct StripHead {
+  Vec3 point;     // the trail's end point, anchor of vertices 0-3
+  float screenX;  // x / |z| of its clip-space position
+  float screenY;  // y / |z|
+  uint32_t colour;
+  float tailBias;
+  bool tracer;
+};
+void PrepareStripHead(StripHead* head, const StripFrame& frame, const TrailRecord& trail);
 
 // The refraction strip's far end: behind a live projectile by what the trail update has not yet
 // uncovered of its refraction length, or behind the trail's end point by what is left of it.
 Vec3 RefractionTail(const TrailRecord& trail, const ProjectileRecord& projectile,
                     const ProjectileExtra& extra);
 
+// The two passes of one trail, each as eight whole vertices. The refraction pass does not set
+// the third coordinate: it takes the eight values of `third`.
+void WriteRefractionStrip(TracerVertex* out, const StripFrame& frame, const StripHead& head,
+                          const TrailRecord& trail, const ProjectileRecord& projectile,
+                          const ProjectileExtra& extra, const float* third);
+void WriteDisplayStrip(TracerVertex* out, const StripFrame& frame, const StripHead& head,
+                       const TrailRecord& trail);
+
 // Writes the strip of one slot for pass 0 (refraction) or 1 (display); later passes write
-// nothing.
+// nothing. Pass 0 keeps the strip's own third coordinates.
 void BuildTracerStrip(TracerVertex* strip, const StripFrame& frame, const TrailRecord& trail,
                       const ProjectileRecord& projectile, const ProjectileExtra& extra,
                       uint32_t pass);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "startup/settings.h"
+#include "visuals/tracer_batch.h"
 
 namespace pellix {
 
@@ -59,6 +60,7 @@ void PrepareTracerResources() {
     }
     if (sceneCopyTexture != nullptr) sceneCopySurface = api->GetSurfaceLevel(sceneCopyTexture, 0);
   }
+  if (type > 0 && settings.TracerBatch != 0) PrepareTracerBatch(*api, device);
 }
 
 void ReleaseTracerResources() {
@@ -81,6 +83,8 @@ void ReleaseTracerResources() {
       sceneCopyTexture = nullptr;
     }
   }
+  // The batch's buffers are in the default pool too.
+  ReleaseTracerBatch(*api);
 }
 
 void RestoreTracerResources() {

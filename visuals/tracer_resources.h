@@ -1,5 +1,6 @@
-// Device objects of the tracer drawing: the effect and the scene copy. Made on demand at the
-// start of every drawn frame, and kept valid across the host's device resets.
+// Device objects of the tracer drawing: the effect, the scene copy and the batch's buffers
+// (visuals/tracer_batch.h). Made on demand at the start of every drawn frame, and kept valid
+// across the host's device resets.
 #pragma once
 
 #include "visuals/render_device.h"

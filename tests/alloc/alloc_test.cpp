@@ -1,5 +1,6 @@
 // After start-up the plug-in allocates nothing: shots, steps, impacts, the loop decisions, the
-// trail update and the strip geometry run with heap allocations counted, and the count is 0.
+// trail update, the strip geometry and the tracer drawing (batched and one trail at a time) run
+// with heap allocations counted, and the count is 0.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -20,11 +21,15 @@
 #include "startup/settings.h"
 #include "startup/tables.h"
 #include "tests/alloc/alloc_counter.h"
+#include "tests/support/null_render_api.h"
 #include "tests/support/sample_setup.h"
 #include "tools/loop_model/loop_model.h"
 #include "tools/loop_model/model_pool.h"
+#include "visuals/draw_tracers.h"
 #include "visuals/strip_geometry.h"
 #include "visuals/trace_loop.h"
+#include "visuals/tracer_batch.h"
+#include "visuals/tracer_resources.h"
 #include "visuals/trail_update.h"
 
 namespace pellix {
@@ -79,6 +84,10 @@ class AllocationTest : public ::testing::Test {
     std::memcpy(weaponInfoRecord + host_addr::WeaponInfoDamage, &damage, sizeof damage);
   }
   void TearDown() override {
+    renderApi = nullptr;  // the tests' devices are gone: forget what was made on them
+    drawTracers = nullptr;
+    tracerEffect = nullptr;
+    tracerBatch = TracerBatch{};
     host = HostApi{};
     storage.reset();
     weaponTable = nullptr;
@@ -207,8 +216,13 @@ TEST_F(AllocationTest, PerFramePathsAllocateNothing) {
 }
 
 // Whole frames of the host's loops over a world, through the loop model (whose own record
-// vectors are given their room before counting starts).
+// vectors are given their room before counting starts), with the trails drawn on a device that
+// does nothing: batched on even frames, one trail at a time on odd ones. The first frame, before
+// counting, makes the drawing's resources.
 TEST_F(AllocationTest, WholeFramesAllocateNothing) {
+  testing::NullRenderApi device(kSlots);
+  renderApi = &device;
+  drawTracers = &DrawTracers;
   loop_model::BoxPlaneWorld world;
   world.planes.push_back({{0, 0, 1}, 0.0f, 0, 1});
   world.boxes.push_back({{30, -50, 0}, {31, 50, 10}, 1, 1});
@@ -231,11 +245,14 @@ TEST_F(AllocationTest, WholeFramesAllocateNothing) {
 
   alloc::StartCounting();
   for (int f = 0; f < 300; ++f) {
+    settings.TracerBatch = f % 2 == 0 ? 1 : 0;
     for (int i = 0; i < 4; ++i) shoot(f * 4 + i);
     model.RunFrame(1.0f, 33);
     model.ClearRecords();
   }
   EXPECT_EQ(alloc::StopCounting(), 0);
+  EXPECT_EQ(device.batchDraws, 2u * 150);  // both passes of the even frames
+  EXPECT_GT(device.stripDraws, 2u * 150);
 }
 
 }  // namespace

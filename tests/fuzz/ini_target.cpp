@@ -24,6 +24,7 @@ constexpr Key kKeys[] = {
     {"PHYSICS", "SolidLoop"},     {"GRAPHICS", "TracerType"},  {"GRAPHICS", "AfterEffect"},
     {"GRAPHICS", "TracerBloom"},  {"GRAPHICS", "RefractSize"}, {"GRAPHICS", "AmRefractLen"},
     {"GRAPHICS", "TrRefractLen"}, {"GRAPHICS", "AmTailBias"},  {"GRAPHICS", "TrTailBias"},
+    {"GRAPHICS", "TracerBatch"},
 };
 
 constexpr uint8_t kGuard = 0xA5;

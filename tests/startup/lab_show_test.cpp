@@ -47,7 +47,7 @@ TEST_F(LabShow, WhatStartupRead) {
   EXPECT_TRUE(EndsWith(j["files"]["surfaces"].get<std::string>(), "pellix_surface.dat"));
 
   const Json& s = j["settings"];
-  EXPECT_EQ(s.size(), 21u);
+  EXPECT_EQ(s.size(), 22u);  // the 21 keys' values and TracerBatch
   EXPECT_EQ(s["MaxPellix"], 4096);
   EXPECT_EQ(s["weaponCount"], 6);
   EXPECT_EQ(AsFloat(s["rangeScale"]), 80.0f);
@@ -55,6 +55,7 @@ TEST_F(LabShow, WhatStartupRead) {
   EXPECT_EQ(AsFloat(s["ColBias"]), 0.01f);
   EXPECT_EQ(AsFloat(s["TrTailBias"]), -1.0f);
   EXPECT_EQ(s["TracerType"], 2);
+  EXPECT_EQ(s["TracerBatch"], 1);
 
   // Rows 0 and 3 have something; the empty rows 1, 2 and 5 are left out, and so is row 4,
   // whose muzzle speed 0 is stored as a row without one.

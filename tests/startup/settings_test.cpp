@@ -53,6 +53,7 @@ TEST_F(SettingsFile, NoFileGivesEveryDefault) {
   EXPECT_EQ(s.TrRefractLen, 1.5f);
   EXPECT_EQ(s.AmTailBias, -1.0f);
   EXPECT_EQ(s.TrTailBias, -1.0f);
+  EXPECT_EQ(s.TracerBatch, 1);
 }
 
 TEST_F(SettingsFile, EmptyFileAndOtherSectionsGiveTheDefaults) {
@@ -86,7 +87,7 @@ TEST_F(SettingsFile, EveryKeyInItsSection) {
       "[PHYSICS]\nRangeMult=1.5\nGravity=1\nGravityMult=0.5\nAirResist=1\nRicochet=1\nPierce=1\n"
       "MaxLoop=3\nMinSpeed=2\nColBias=0.02\nSolidBias=0.2\nSolidLoop=20\n"
       "[GRAPHICS]\nTracerType=0\nAfterEffect=0\nTracerBloom=0.002\nRefractSize=0.3\n"
-      "AmRefractLen=1.25\nTrRefractLen=0.75\nAmTailBias=-0.5\nTrTailBias=0.5\n",
+      "AmRefractLen=1.25\nTrRefractLen=0.75\nAmTailBias=-0.5\nTrTailBias=0.5\nTracerBatch=0\n",
       "every");
   EXPECT_EQ(s.MaxPellix, 100);
   EXPECT_EQ(s.weaponCount, 10);
@@ -109,6 +110,7 @@ TEST_F(SettingsFile, EveryKeyInItsSection) {
   EXPECT_EQ(s.TrRefractLen, 0.75f);
   EXPECT_EQ(s.AmTailBias, -0.5f);
   EXPECT_EQ(s.TrTailBias, 0.5f);
+  EXPECT_EQ(s.TracerBatch, 0);
 }
 
 TEST_F(SettingsFile, TextThatIsNoNumber) {
@@ -175,6 +177,7 @@ TEST(SettingsOrder, TwentyOneKeysInOrder) {
   queries.clear();
   Settings s{};
   ReadSettings({RecordInt, RecordString}, "x", s);
+  // The 21 keys, then TracerBatch.
   const std::vector<Query> expected = {
       {"PELLIX", "MaxPellix", "4096"},     {"PELLIX", "MaxWeapon", "0"},
       {"PHYSICS", "RangeMult", "1.0"},     {"PHYSICS", "Gravity", "0"},
@@ -186,7 +189,7 @@ TEST(SettingsOrder, TwentyOneKeysInOrder) {
       {"GRAPHICS", "AfterEffect", "2"},    {"GRAPHICS", "TracerBloom", "0.001"},
       {"GRAPHICS", "RefractSize", "0.1"},  {"GRAPHICS", "AmRefractLen", "2.0"},
       {"GRAPHICS", "TrRefractLen", "1.5"}, {"GRAPHICS", "AmTailBias", "-1.0"},
-      {"GRAPHICS", "TrTailBias", "-1.0"},
+      {"GRAPHICS", "TrTailBias", "-1.0"},  {"GRAPHICS", "TracerBatch", "1"},
   };
   ASSERT_EQ(queries.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {

@@ -50,6 +50,7 @@ inline Settings DefaultSettings(int32_t weaponCount = 40, int32_t maxPellix = 16
   s.TrRefractLen = 1.5f;
   s.AmTailBias = -1.0f;
   s.TrTailBias = -1.0f;
+  s.TracerBatch = 1;
   return s;
 }
 

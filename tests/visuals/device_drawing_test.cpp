@@ -7,31 +7,26 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <vector>
 
-#include "host/host_addresses.h"
 #include "host/host_api.h"
 #include "sim/pool.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
 #include "tests/support/sample_setup.h"
+#include "tests/visuals/host_device.h"
 #include "visuals/direct3d_binding.h"
 #include "visuals/draw_tracers.h"
 #include "visuals/trace_loop.h"
+#include "visuals/tracer_batch.h"
 #include "visuals/tracer_resources.h"
 
 namespace pellix {
 namespace {
 
-// What the host keeps at its fixed addresses.
-IDirect3DDevice9* hostDevice = nullptr;
-IDirect3DSurface9* hostRenderSurface = nullptr;
-
-const void* HostMemory(uint32_t address) {
-  if (address == host_addr::HostDevice) return &hostDevice;
-  if (address == host_addr::HostRenderSurface) return &hostRenderSurface;
-  return nullptr;
-}
+using testing::hostDevice;
+using testing::hostRenderSurface;
 
 constexpr int kSlots = 64;
 constexpr uint32_t kTracerColour = 0xFFFF4020;
@@ -45,22 +40,8 @@ struct SceneVertex {
 class DeviceDrawing : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "pellix-device-test";
-    RegisterClassA(&wc);
-    // A borderless window whose client area is the whole back buffer.
-    window_ = CreateWindowA(wc.lpszClassName, "pellix", WS_POPUP, 0, 0, 640, 360, nullptr, nullptr,
-                            wc.hInstance, nullptr);
     d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(d3d_, nullptr);
-    params_ = Params(640, 360);
-    const HRESULT hr =
-        d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
-                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params_, &hostDevice);
-    ASSERT_EQ(hr, D3D_OK);
-    hostDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &hostRenderSurface);
+    ASSERT_TRUE(testing::CreateHostDevice(d3d_, 640, 360));
   }
   static void TearDownTestSuite() {
     ReleaseTracerResources();
@@ -71,19 +52,10 @@ class DeviceDrawing : public ::testing::Test {
     if (d3d_) d3d_->Release();
     hostDevice = nullptr;
     hostRenderSurface = nullptr;
-    DestroyWindow(window_);
+    DestroyWindow(testing::hostWindow);
   }
   static D3DPRESENT_PARAMETERS Params(UINT width, UINT height) {
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = width;
-    pp.BackBufferHeight = height;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window_;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    return pp;
+    return testing::HostParams(width, height);
   }
 
   void SetUp() override {
@@ -102,28 +74,28 @@ class DeviceDrawing : public ::testing::Test {
     std::memset(extras_, 0, sizeof extras_);
     pool =
         ProjectilePool{projectiles_, projectiles_ + kSlots, trails_, trails_ + kSlots, extras_, 0};
-    host.at = HostMemory;
+    host.at = testing::HostMemory;
     BindDirect3D();
     ASSERT_EQ(drawTracers, &DrawTracers);
   }
 
-  // A live round in slot i flying from `from` to `to` (the trail's tail and head).
+  // A live round in slot i of the pool flying from `from` to `to` (the trail's tail and head).
   void Round(int i, D3DXVECTOR3 from, D3DXVECTOR3 to, bool tracer, float width) {
-    TrailRecord& t = trails_[i];
+    TrailRecord& t = pool.trailArray[i];
     std::memcpy(t.start, &from, 12);
     std::memcpy(t.end, &to, 12);
     t.activity = 1;
     t.width = width;
     t.isTracer = tracer;
     t.weaponType = tracer ? 1 : 0;
-    ProjectileRecord& p = projectiles_[i];
+    ProjectileRecord& p = pool.projectileArray[i];
     p.active = 1;
     p.isTracer = tracer;
     p.weaponType = t.weaponType;
     std::memcpy(p.position, &to, 12);
     const D3DXVECTOR3 v = (to - from) * 0.1f;
     std::memcpy(p.velocity, &v, 12);
-    extras_[i].refractLength = 2.0f;  // the refraction strip reaches back a little
+    pool.extraArray[i].refractLength = 2.0f;  // the refraction strip reaches back a little
   }
 
   void Camera(D3DXMATRIX* view, D3DXMATRIX* projection) const {
@@ -216,17 +188,13 @@ class DeviceDrawing : public ::testing::Test {
     *y = int((1 - c.y) * 0.5f * height);
   }
 
-  static HWND window_;
   static IDirect3D9* d3d_;
-  static D3DPRESENT_PARAMETERS params_;
   WeaponBallistics weapons_[2];
   ProjectileRecord projectiles_[kSlots];
   TrailRecord trails_[kSlots];
   ProjectileExtra extras_[kSlots];
 };
-HWND DeviceDrawing::window_ = nullptr;
 IDirect3D9* DeviceDrawing::d3d_ = nullptr;
-D3DPRESENT_PARAMETERS DeviceDrawing::params_;
 
 // Everything of the device that the drawing and the effect's passes may touch.
 struct DeviceState {
@@ -235,6 +203,7 @@ struct DeviceState {
   IDirect3DVertexDeclaration9* declaration;
   IDirect3DVertexBuffer9* stream;
   UINT offset, stride;
+  IDirect3DIndexBuffer9* indices;
   IDirect3DVertexShader9* vs;
   IDirect3DPixelShader9* ps;
   IDirect3DBaseTexture9* texture0;
@@ -251,6 +220,10 @@ struct DeviceState {
     dev->GetFVF(&fvf);
     dev->GetVertexDeclaration(&declaration);
     dev->GetStreamSource(0, &stream, &offset, &stride);
+    // With no buffer bound the offset and stride mean nothing: Direct3D keeps the last ones
+    // bound, which no call can set back without binding a buffer.
+    if (!stream) offset = stride = 0;
+    dev->GetIndices(&indices);
     dev->GetVertexShader(&vs);
     dev->GetPixelShader(&ps);
     dev->GetTexture(0, &texture0);
@@ -261,7 +234,7 @@ struct DeviceState {
     dev->GetTransform(D3DTS_VIEW, &view);
     dev->GetTransform(D3DTS_PROJECTION, &projection);
     for (IUnknown* o :
-         std::initializer_list<IUnknown*>{declaration, stream, vs, ps, texture0, target}) {
+         std::initializer_list<IUnknown*>{declaration, stream, indices, vs, ps, texture0, target}) {
       if (o) o->Release();  // compared by identity only
     }
   }
@@ -279,6 +252,9 @@ TEST_F(DeviceDrawing, DeviceStateIsPutBackAndTheSceneIsCopied) {
   ASSERT_EQ(dev->CreateVertexDeclaration(elements, &declaration), D3D_OK);
   IDirect3DVertexBuffer9* buffer = nullptr;
   ASSERT_EQ(dev->CreateVertexBuffer(256, 0, 0, D3DPOOL_MANAGED, &buffer, nullptr), D3D_OK);
+  IDirect3DIndexBuffer9* indices = nullptr;
+  ASSERT_EQ(dev->CreateIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &indices, nullptr),
+            D3D_OK);
 
   dev->BeginScene();
   D3DXMATRIX view, projection;
@@ -287,6 +263,7 @@ TEST_F(DeviceDrawing, DeviceStateIsPutBackAndTheSceneIsCopied) {
   dev->SetTransform(D3DTS_PROJECTION, &projection);
   dev->SetVertexDeclaration(declaration);
   dev->SetStreamSource(0, buffer, 12, 24);
+  dev->SetIndices(indices);
   dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
   dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
   dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
@@ -301,7 +278,9 @@ TEST_F(DeviceDrawing, DeviceStateIsPutBackAndTheSceneIsCopied) {
   EXPECT_TRUE(before == after);
   EXPECT_EQ(before.declaration, declaration);
   EXPECT_EQ(after.stream, buffer);
+  EXPECT_EQ(after.indices, indices);
   EXPECT_EQ(after.renderStates[5], DWORD(D3DBLEND_DESTCOLOR));
+  ASSERT_NE(tracerBatch.vertexBuffer, nullptr);  // drawn batched, the default
 
   // The effect loaded beside the executable, and a render-target copy of the back buffer's size.
   ASSERT_NE(tracerEffect, nullptr);
@@ -318,8 +297,10 @@ TEST_F(DeviceDrawing, DeviceStateIsPutBackAndTheSceneIsCopied) {
 
   dev->SetVertexDeclaration(nullptr);
   dev->SetStreamSource(0, nullptr, 0, 0);
+  dev->SetIndices(nullptr);
   declaration->Release();
   buffer->Release();
+  indices->Release();
 }
 
 TEST_F(DeviceDrawing, SceneCopyHoldsTheFrameDrawnSoFar) {
@@ -343,27 +324,33 @@ TEST_F(DeviceDrawing, SceneCopyHoldsTheFrameDrawnSoFar) {
   system->Release();
 }
 
-TEST_F(DeviceDrawing, ResetSucceedsOnlyOnceTheSceneCopyIsReleased) {
+TEST_F(DeviceDrawing, ResetSucceedsOnlyOnceTheSceneCopyAndTheBatchAreReleased) {
   DrawFrame(true);
   ASSERT_NE(sceneCopyTexture, nullptr);
+  ASSERT_NE(tracerBatch.vertexBuffer, nullptr);
+  ASSERT_NE(tracerBatch.indexBuffer, nullptr);
   // The host gives up its own back-buffer reference around a reset.
   hostRenderSurface->Release();
   hostRenderSurface = nullptr;
   D3DPRESENT_PARAMETERS pp = Params(400, 300);
-  // With the default-pool copy alive the reset fails: the release below is what makes it work.
+  // With the default-pool copy and buffers alive the reset fails: the release below is what
+  // makes it work.
   EXPECT_NE(hostDevice->Reset(&pp), D3D_OK);
   ReleaseTracerResources();
   EXPECT_EQ(sceneCopyTexture, nullptr);
   EXPECT_EQ(sceneCopySurface, nullptr);
+  EXPECT_EQ(tracerBatch.vertexBuffer, nullptr);
+  EXPECT_EQ(tracerBatch.indexBuffer, nullptr);
   pp = Params(400, 300);
   EXPECT_EQ(hostDevice->Reset(&pp), D3D_OK);
   RestoreTracerResources();
   hostDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &hostRenderSurface);
 
-  // The next frame makes a copy of the new size and draws again.
+  // The next frame makes a copy of the new size and the batch's buffers, and draws again.
   Round(1, {-20, 30, 9}, {20, 30, 7}, true, 0.2f);
   DrawFrame(true);
   ASSERT_NE(sceneCopyTexture, nullptr);
+  ASSERT_NE(tracerBatch.vertexBuffer, nullptr);
   D3DSURFACE_DESC copy;
   reinterpret_cast<IDirect3DTexture9*>(sceneCopyTexture)->GetLevelDesc(0, &copy);
   EXPECT_EQ(copy.Width, 400u);
@@ -375,9 +362,17 @@ TEST_F(DeviceDrawing, ResetSucceedsOnlyOnceTheSceneCopyIsReleased) {
   ASSERT_FALSE(pixels.empty());
   EXPECT_GT((pixels[y * w + x] >> 16) & 0xFF, (kSky >> 16 & 0xFF) + 40u) << "tracer after reset";
 
-  // Back to the first size for the tests after this one.
+  // Back to the first size for the tests after this one. The batch's buffers alone block the
+  // reset as the copy does: the copy goes first here, as the release lets it go.
   hostRenderSurface->Release();
   hostRenderSurface = nullptr;
+  reinterpret_cast<ID3DXEffect*>(tracerEffect)->SetTexture(hRenderScene, nullptr);
+  reinterpret_cast<IDirect3DSurface9*>(sceneCopySurface)->Release();
+  reinterpret_cast<IDirect3DTexture9*>(sceneCopyTexture)->Release();
+  sceneCopySurface = nullptr;
+  sceneCopyTexture = nullptr;
+  pp = Params(640, 360);
+  EXPECT_NE(hostDevice->Reset(&pp), D3D_OK);
   ReleaseTracerResources();
   pp = Params(640, 360);
   ASSERT_EQ(hostDevice->Reset(&pp), D3D_OK);
@@ -387,7 +382,10 @@ TEST_F(DeviceDrawing, ResetSucceedsOnlyOnceTheSceneCopyIsReleased) {
 
 TEST_F(DeviceDrawing, TheEffectKeepsAReferenceToTheTextureItWasGiven) {
   // Why the release unbinds "RenderScene" first: dropping only our own references leaves the
-  // effect's, and the default-pool texture blocks the reset.
+  // effect's, and the default-pool texture blocks the reset. (No batch buffers here, which
+  // would block it as well.)
+  settings.TracerBatch = 0;
+  ReleaseTracerBatch(*renderApi);
   DrawFrame(true);
   ASSERT_NE(sceneCopyTexture, nullptr);
   reinterpret_cast<IDirect3DSurface9*>(sceneCopySurface)->Release();
@@ -473,6 +471,63 @@ TEST_F(DeviceDrawing, PictureOfAVolley) {
   // Away from every strip nothing changes.
   EXPECT_EQ(plain[5 * w + 5], drawn[5 * w + 5]);
   EXPECT_EQ(plain[(h - 3) * w + w / 2], drawn[(h - 3) * w + w / 2]);
+}
+
+// The batched drawing gives the picture of drawing one trail at a time, pixel for pixel: a full
+// pool of 4096 crossing, overlapping trails (tracers and plain rounds, live and ended), with
+// each TracerType that draws.
+TEST_F(DeviceDrawing, BatchedPictureIsThePictureOfOneTrailAtATime) {
+  constexpr int kFull = 4096;
+  std::vector<ProjectileRecord> projectiles(kFull);
+  std::vector<TrailRecord> trails(kFull);
+  std::vector<ProjectileExtra> extras(kFull);
+  pool = ProjectilePool{projectiles.data(), projectiles.data() + kFull,
+                        trails.data(),      trails.data() + kFull,
+                        extras.data(),      0};
+  settings.MaxPellix = kFull;
+  settings.TracerBloom = 0.01f;
+  ReleaseTracerBatch(*renderApi);  // made again, for the whole pool
+  std::mt19937 rng(12);
+  const auto random = [&](float lo, float hi) {
+    return std::uniform_real_distribution<float>(lo, hi)(rng);
+  };
+  for (int i = 0; i < kFull; ++i) {
+    const D3DXVECTOR3 head(random(-25, 25), random(12, 70), random(0.5f, 18));
+    const D3DXVECTOR3 back(random(-4, 4), random(-4, 4), random(-1, 1));
+    Round(i, head + back, head, i % 3 == 0, random(0.02f, 0.3f));
+    extras[i].refractLength = random(0, 4);
+    if (i % 5 == 0) {  // ended: the trail shrinks into its last point
+      projectiles[i].active = 0;
+      trails[i].activity = 2;
+    }
+  }
+  for (int type : {2, 1}) {
+    SCOPED_TRACE(::testing::Message() << "TracerType " << type);
+    settings.TracerType = type;
+    UINT w = 0, h = 0;
+    std::vector<uint32_t> pictures[2];
+    for (int batch : {0, 1}) {
+      settings.TracerBatch = batch;
+      for (TracerVertex& v : tracerStrip) v.tex[2] = 1.0f;
+      DrawFrame(true);
+      pictures[batch] = ReadBack(&w, &h);
+    }
+    ASSERT_NE(tracerBatch.vertexBuffer, nullptr);
+    EXPECT_EQ(tracerBatch.capacity, kFull);
+    DrawFrame(false);
+    const std::vector<uint32_t> plain = ReadBack(&w, &h);
+    ASSERT_EQ(pictures[0].size(), size_t(w) * h);
+    ASSERT_EQ(pictures[1].size(), pictures[0].size());
+    ASSERT_EQ(plain.size(), pictures[0].size());
+    int differing = 0, drawn = 0;
+    for (size_t p = 0; p < plain.size(); ++p) {
+      differing += pictures[1][p] != pictures[0][p];
+      drawn += pictures[0][p] != plain[p];
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(drawn, int(w * h / 4)) << "the trails cover much of the picture";
+  }
+  ReleaseTracerBatch(*renderApi);
 }
 
 }  // namespace

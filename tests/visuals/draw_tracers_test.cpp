@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "tests/visuals/drawing_fixture.h"
 
@@ -303,6 +304,176 @@ TEST_F(DrawTracersTest, NullReferencesAreNotReleased) {
   EXPECT_TRUE(api.Has("SetVertexDeclaration null"));
   EXPECT_TRUE(api.Has("SetStreamSource 0 null 16 32"));
   EXPECT_EQ(api.HeldReferences(), 2);  // the scene copy's texture and surface only
+}
+
+// The batched path: each pass's strips in the batch's vertex buffer, drawn as indexed lists.
+class BatchedDrawTest : public DrawTracersTest {
+ protected:
+  void SetUp() override {
+    DrawTracersTest::SetUp();
+    settings.TracerBatch = 1;
+  }
+
+  // Five trails among gaps: plain and tracer rounds, live and ended, with bloom and tail bias,
+  // one tracer of a weapon beyond the table; a turned camera with a perspective.
+  void Volley() {
+    settings.TracerBloom = 0.03f;
+    settings.TrTailBias = -0.75f;
+    settings.AmTailBias = -0.25f;
+    const float a = 0.4f, c = std::cos(a), s = std::sin(a);
+    api.view = Matrix4{{{c, 0, -s, 0}, {0, 1, 0, 0}, {s, 0, c, 0}, {-1, 0.5f, 3, 1}}};
+    api.projection =
+        Matrix4{{{1.3f, 0, 0, 0}, {0, 1.7f, 0, 0}, {0, 0, 1.001f, 1}, {0, 0, -0.5f, 0}}};
+    const struct {
+      int slot;
+      bool tracer, live;
+      uint8_t weapon, activity;
+    } rounds[] = {{0, false, true, 0, 1},
+                  {2, true, true, 1, 1},
+                  {3, true, false, 200, 2},
+                  {5, false, false, 3, 2},
+                  {7, true, true, 2, 3}};
+    for (const auto& r : rounds) {
+      const float k = static_cast<float>(r.slot);
+      const Vec3 end{1.5f - 0.3f * k, 0.2f * k, 12 + 2.5f * k};
+      Trail(r.slot, {end.x - 2.1f, end.y - 0.4f, end.z + 3.3f}, end, 0.04f + 0.01f * k, r.tracer,
+            r.weapon)
+          .activity = r.activity;
+      ProjectileRecord& p = projectiles_[r.slot];
+      p.active = r.live;
+      p.isTracer = r.tracer;
+      p.weaponType = r.weapon;
+      std::memcpy(p.position, trails_[r.slot].end, sizeof p.position);
+      p.velocity[0] = 0.7f, p.velocity[1] = 0.13f, p.velocity[2] = -1.1f;
+      extras_[r.slot].refractLength = 0.5f + 0.25f * k;
+    }
+  }
+
+  // Two frames, the second after the trails moved on; every triangle as the device receives
+  // it, in order: strips unrolled into (k, k+1, k+2), indexed lists as they are.
+  std::vector<TracerVertex> TwoFrames(int batch) {
+    settings.TracerBatch = batch;
+    for (TracerVertex& v : tracerStrip) v.tex[2] = 1.0f;
+    api.calls.clear();
+    api.draws.clear();
+    Volley();
+    DrawTracers();
+    for (TrailRecord& t : trails_) t.width *= 1.5f;
+    DrawTracers();
+    std::vector<TracerVertex> triangles;
+    for (const std::vector<TracerVertex>& d : api.draws) {
+      if (batch != 0) {
+        triangles.insert(triangles.end(), d.begin(), d.end());
+        continue;
+      }
+      for (size_t k = 0; k + 2 < d.size(); ++k) triangles.insert(triangles.end(), &d[k], &d[k + 3]);
+    }
+    return triangles;
+  }
+};
+
+TEST_F(BatchedDrawTest, OneIndexedDrawPerPassFromTheBatchBuffers) {
+  Volley();
+  DrawTracers();
+  // Made with the scene copy, for 8 slots: both passes' regions, and the index pattern.
+  EXPECT_TRUE(api.Has("CreateVertexBuffer 5632 0x208 0x20152 0"));
+  EXPECT_TRUE(api.Has("CreateIndexBuffer 288 0x8 101 0"));
+  // Filled once a frame; each pass draws the five strips at once from its own region.
+  EXPECT_EQ(api.Count("Lock vertexBuffer#1 0x2000"), 1);
+  EXPECT_EQ(api.Count("DrawIndexedPrimitive 4 0 0 40 0 30"), 2);
+  EXPECT_EQ(api.drawPasses, (std::vector<uint32_t>{0, 1}));
+  EXPECT_TRUE(api.Has("SetStreamSource 0 vertexBuffer#1 0 44"));
+  EXPECT_TRUE(api.Has("SetStreamSource 0 vertexBuffer#1 2816 44"));  // the display region
+  // The host's indices are read with the rest of its state, put back and given back.
+  EXPECT_EQ(api.Count("GetIndices"), 1);
+  ExpectStateRestored();
+  EXPECT_EQ(api.indices, RecordingRenderApi::Indices());
+  EXPECT_EQ(api.references[RecordingRenderApi::Indices()], 0);
+
+  // An empty pool: the passes run, nothing is drawn, and the state still comes back.
+  for (TrailRecord& t : trails_) t.activity = 0;
+  api.calls.clear();
+  DrawTracers();
+  EXPECT_EQ(api.Count("BeginPass"), 2);
+  EXPECT_FALSE(api.Has("DrawIndexedPrimitive"));
+  ExpectStateRestored();
+  EXPECT_EQ(api.indices, RecordingRenderApi::Indices());
+}
+
+// The picture is the one-trail-at-a-time drawing's: the same triangles, vertex for vertex and
+// bit for bit, in the same order (the refraction pass's third coordinate carried over from the
+// last display strip of the frame before), however few strips the device lets one draw hold.
+TEST_F(BatchedDrawTest, SameTrianglesAsOneTrailAtATime) {
+  struct Case {
+    int type;
+    uint32_t techniquePasses, maxPrimitives, maxVertexIndex;
+    int drawsPerPass;
+    int passesDrawn;
+  };
+  const Case cases[] = {
+      {2, 2, 0xFFFFF, 0xFFFFF, 1, 2},  // one draw of all five
+      {1, 2, 0xFFFFF, 0xFFFFF, 1, 1},  // the display pass only
+      {2, 1, 0xFFFFF, 0xFFFFF, 1, 1},  // a one-pass effect: the refraction pass only
+      {2, 2, 13, 0xFFFFF, 3, 2},       // two strips' 12 triangles a draw: 2 + 2 + 1
+      {2, 2, 0xFFFFF, 23, 2, 2},       // vertices 0 to 23: three strips a draw
+      {2, 2, 5, 0xFFFFF, 5, 2},        // not even one strip: still one strip a draw
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "type " << c.type << " passes " << c.techniquePasses
+                                      << " caps " << c.maxPrimitives << " " << c.maxVertexIndex);
+    settings.TracerType = c.type;
+    api.techniquePasses = c.techniquePasses;
+    api.maxPrimitives = c.maxPrimitives;
+    api.maxVertexIndex = c.maxVertexIndex;
+    const std::vector<TracerVertex> single = TwoFrames(0);
+    TracerVertex lastSingle[TracerStripVertices];
+    std::memcpy(lastSingle, tracerStrip, sizeof lastSingle);
+    const std::vector<TracerVertex> batched = TwoFrames(1);
+    EXPECT_EQ(api.Count("DrawIndexedPrimitive"), 2 * c.passesDrawn * c.drawsPerPass);
+    ASSERT_EQ(batched.size(), 2u * c.passesDrawn * 5 * 18);
+    ASSERT_EQ(single.size(), batched.size());
+    for (size_t i = 0; i < single.size(); ++i) {
+      ASSERT_EQ(std::memcmp(&single[i], &batched[i], sizeof(TracerVertex)), 0) << "vertex " << i;
+    }
+    // The one strip array is left as the other drawing leaves it.
+    EXPECT_EQ(std::memcmp(lastSingle, tracerStrip, sizeof lastSingle), 0);
+    ExpectStateRestored();
+  }
+}
+
+// Like the scene copy, the buffers are released before a reset (the default pool must be
+// empty for it) and made again by the next frame. Without them the trails are drawn one at a
+// time: until the next reset when the device refuses them, for a frame when it cannot lock.
+TEST_F(BatchedDrawTest, BuffersGoBeforeAResetAndComeBackAfterIt) {
+  Volley();
+  DrawTracers();
+  api.calls.clear();
+  ReleaseTracerResources();
+  EXPECT_TRUE(api.Has("Release vertexBuffer#1"));
+  EXPECT_TRUE(api.Has("Release indexBuffer#2"));
+  EXPECT_EQ(api.HeldReferences(), 0);
+  EXPECT_EQ(tracerBatch.vertexBuffer, nullptr);
+  EXPECT_EQ(tracerBatch.indexBuffer, nullptr);
+  RestoreTracerResources();
+
+  api.vertexBufferCreates = false;  // say the device is short of memory now
+  for (int frame = 0; frame < 2; ++frame) {
+    api.calls.clear();
+    DrawTracers();
+    EXPECT_EQ(api.Count("CreateVertexBuffer"), frame == 0 ? 1 : 0);
+    EXPECT_EQ(api.Count("DrawPrimitiveUP"), 10);
+    EXPECT_FALSE(api.Has("GetIndices"));
+  }
+  api.vertexBufferCreates = true;
+  ReleaseTracerResources();  // a reset: asked for again
+  for (bool locks : {true, false, true}) {
+    api.locks = locks;
+    api.calls.clear();
+    DrawTracers();
+    EXPECT_EQ(api.Count("DrawIndexedPrimitive"), locks ? 2 : 0);
+    EXPECT_EQ(api.Count("DrawPrimitiveUP"), locks ? 0 : 10);
+    ExpectStateRestored();
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "tests/support/sample_setup.h"
 #include "tests/visuals/recording_render_api.h"
 #include "visuals/strip_geometry.h"
+#include "visuals/tracer_batch.h"
 #include "visuals/tracer_resources.h"
 
 namespace pellix::testing {
@@ -25,6 +26,7 @@ class DrawingTest : public ::testing::Test {
     savedPool_ = pool;
     savedTable_ = weaponTable;
     settings = DefaultSettings(kWeapons, kSlots);
+    settings.TracerBatch = 0;  // one draw per trail and pass; the batched tests turn it on
     for (int i = 0; i < kWeapons; ++i) {
       weapons_[i] = WeaponBallistics{};
       weapons_[i].ammoTrailLength = 2.0f + i;
@@ -39,6 +41,7 @@ class DrawingTest : public ::testing::Test {
     hRenderScene = hMatWVP = nullptr;
     sceneCopyTexture = nullptr;
     sceneCopySurface = nullptr;
+    tracerBatch = TracerBatch{};
     for (int i = 0; i < TracerStripVertices; ++i) {
       tracerStrip[i].tex[2] = 1.0f;
       tracerStrip[i].tex[3] = 0.0f;
@@ -53,6 +56,7 @@ class DrawingTest : public ::testing::Test {
     hRenderScene = hMatWVP = nullptr;
     sceneCopyTexture = nullptr;
     sceneCopySurface = nullptr;
+    tracerBatch = TracerBatch{};
   }
 
   // A live trail in slot i from start to end.

@@ -1,6 +1,8 @@
 // A Direct3D stand-in for the drawing's unit tests: records every call with its arguments as
 // one line of text, keeps the device state it is given, and counts references.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +26,10 @@ class RecordingRenderApi final : public RenderApi {
   bool deviceHasStream = true;
   uint32_t techniquePasses = 2;
   bool beginWritesCount = true;
+  uint32_t maxPrimitives = 0xFFFFF;  // the device's caps
+  uint32_t maxVertexIndex = 0xFFFFF;
+  bool vertexBufferCreates = true;
+  bool locks = true;
   SurfaceDesc renderSurfaceDesc{21, 1, 1, 0, 0, 0, 640, 480};  // A8R8G8B8, render target
   Matrix4 view{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
   Matrix4 projection{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
@@ -34,17 +40,21 @@ class RecordingRenderApi final : public RenderApi {
   uint32_t fvf = 0x142;
   GpuObject* declaration = nullptr;
   GpuObject* stream = nullptr;
+  GpuObject* indices = Indices();
   uint32_t streamOffset = 16;
   uint32_t streamStride = 32;
 
   // What happened.
   std::vector<std::string> calls;
-  std::vector<std::vector<TracerVertex>> draws;  // the strip of every DrawPrimitiveUP
-  std::vector<uint32_t> drawPasses;              // the pass each draw was made in
-  std::vector<float> wvp;                        // the last SetFloatArray
+  // The strip of every DrawPrimitiveUP; the triangles' vertices, in index order, of every
+  // DrawIndexedPrimitive.
+  std::vector<std::vector<TracerVertex>> draws;
+  std::vector<uint32_t> drawPasses;  // the pass each draw was made in
+  std::vector<float> wvp;            // the last SetFloatArray
   std::vector<std::string> effectPaths;
   std::map<const void*, int> references;  // counted objects still held by the drawing
   int texturesCreated = 0;
+  std::map<const void*, std::vector<uint8_t>> buffers;  // contents of the vertex and index buffers
 
   RecordingRenderApi() {
     for (uint32_t s : {7u, 52u, 27u, 28u, 14u, 19u, 20u, 22u, 56u}) renderStates[s] = 100 + s;
@@ -55,6 +65,7 @@ class RecordingRenderApi final : public RenderApi {
   static GpuSurface* Target() { return Fake<GpuSurface>(kTarget); }
   static GpuObject* Declaration() { return Fake<GpuObject>(kDeclaration); }
   static GpuObject* Stream() { return Fake<GpuObject>(kStream); }
+  static GpuObject* Indices() { return Fake<GpuObject>(kIndices); }
   static GpuTexture* Texture(int n) { return Fake<GpuTexture>(kTexture + n); }
   static GpuSurface* Level0(int n) { return Fake<GpuSurface>(kLevel0 + n); }
   static EffectHandle SceneHandle() { return "h:RenderScene"; }
@@ -164,6 +175,67 @@ class RecordingRenderApi final : public RenderApi {
     draws.emplace_back(v, v + TracerStripVertices);
     drawPasses.push_back(currentPass);
   }
+  void GetDrawLimits(GpuDevice*, uint32_t* primitives, uint32_t* vertexIndex) override {
+    Log("GetDeviceCaps");
+    *primitives = maxPrimitives;
+    *vertexIndex = maxVertexIndex;
+  }
+  GpuObject* GetIndices(GpuDevice*) override {
+    Log("GetIndices");
+    if (indices != nullptr) ++references[indices];
+    return indices;
+  }
+  void SetIndices(GpuDevice*, GpuObject* buffer) override {
+    Log("SetIndices " + Name(buffer));
+    indices = buffer;
+  }
+  void DrawIndexedPrimitive(GpuDevice*, uint32_t type, int32_t baseVertex, uint32_t minIndex,
+                            uint32_t vertexCount, uint32_t startIndex,
+                            uint32_t primitives) override {
+    Log("DrawIndexedPrimitive " + std::to_string(type) + " " + std::to_string(baseVertex) + " " +
+        std::to_string(minIndex) + " " + std::to_string(vertexCount) + " " +
+        std::to_string(startIndex) + " " + std::to_string(primitives));
+    // The triangles as the device reads them: indices from the index buffer, vertices from
+    // stream 0 at its offset.
+    const std::vector<uint8_t>& vb = buffers.at(stream);
+    const std::vector<uint8_t>& ib = buffers.at(indices);
+    std::vector<TracerVertex> listed;
+    for (uint32_t i = 0; i < 3 * primitives; ++i) {
+      uint16_t index;
+      std::memcpy(&index, &ib.at(2 * (startIndex + i)), 2);
+      const uint32_t v = static_cast<uint32_t>(baseVertex) + index;
+      EXPECT_TRUE(v >= minIndex && v < minIndex + vertexCount) << "index " << v;
+      const size_t at = streamOffset + size_t{streamStride} * v;
+      EXPECT_LE(at + sizeof(TracerVertex), vb.size());
+      TracerVertex vertex{};
+      if (at + sizeof vertex <= vb.size()) std::memcpy(&vertex, &vb[at], sizeof vertex);
+      listed.push_back(vertex);
+    }
+    draws.push_back(listed);
+    drawPasses.push_back(currentPass);
+  }
+  GpuObject* CreateVertexBuffer(GpuDevice*, uint32_t length, uint32_t usage, uint32_t fvf,
+                                uint32_t pool) override {
+    Log("CreateVertexBuffer " + std::to_string(length) + " " + Hex(usage) + " " + Hex(fvf) + " " +
+        std::to_string(pool));
+    return vertexBufferCreates ? NewBuffer(kVertexBuffer, length) : nullptr;
+  }
+  GpuObject* CreateIndexBuffer(GpuDevice*, uint32_t length, uint32_t usage, uint32_t format,
+                               uint32_t pool) override {
+    Log("CreateIndexBuffer " + std::to_string(length) + " " + Hex(usage) + " " +
+        std::to_string(format) + " " + std::to_string(pool));
+    return NewBuffer(kIndexBuffer, length);
+  }
+  void* LockVertexBuffer(GpuObject* buffer, uint32_t flags) override {
+    Log("Lock " + Name(buffer) + " " + Hex(flags));
+    return locks ? buffers.at(buffer).data() : nullptr;
+  }
+  void UnlockVertexBuffer(GpuObject* buffer) override { Log("Unlock " + Name(buffer)); }
+  void* LockIndexBuffer(GpuObject* buffer, uint32_t flags) override {
+    Log("Lock " + Name(buffer) + " " + Hex(flags));
+    return locks ? buffers.at(buffer).data() : nullptr;
+  }
+  void UnlockIndexBuffer(GpuObject* buffer) override { Log("Unlock " + Name(buffer)); }
   GpuTexture* CreateTexture(GpuDevice*, uint32_t width, uint32_t height, uint32_t levels,
                             uint32_t usage, uint32_t format, uint32_t pool) override {
     Log("CreateTexture " + std::to_string(width) + "x" + std::to_string(height) + " " +
@@ -230,7 +302,10 @@ class RecordingRenderApi final : public RenderApi {
     kTarget,
     kDeclaration,
     kStream,
+    kIndices,
     kTexture = 100,
+    kVertexBuffer = 300,
+    kIndexBuffer = 400,
     kLevel0 = 200,
   };
   template <typename T>
@@ -258,12 +333,22 @@ class RecordingRenderApi final : public RenderApi {
         return "declaration";
       case kStream:
         return "stream";
+      case kIndices:
+        return "indices";
       default:
         break;
     }
+    if (id >= kIndexBuffer) return "indexBuffer#" + std::to_string(id - kIndexBuffer);
+    if (id >= kVertexBuffer) return "vertexBuffer#" + std::to_string(id - kVertexBuffer);
     if (id >= kLevel0) return "level0#" + std::to_string(id - kLevel0);
     if (id >= kTexture) return "texture#" + std::to_string(id - kTexture);
     return "?";
+  }
+  GpuObject* NewBuffer(uintptr_t kind, uint32_t length) {
+    GpuObject* b = Fake<GpuObject>(kind + ++buffersCreated);
+    buffers[b].assign(length, 0);
+    ++references[b];
+    return b;
   }
   void Release(const void* p) {
     Log("Release " + Name(p));
@@ -271,6 +356,7 @@ class RecordingRenderApi final : public RenderApi {
   }
   void Log(std::string s) { calls.push_back(std::move(s)); }
   uint32_t currentPass = 0;
+  int buffersCreated = 0;
 };
 
 }  // namespace pellix::testing

@@ -87,7 +87,8 @@ struct IniKey {
   const char* key;
   bool integer;
 };
-const IniKey kIniKeys[21] = {
+// The 21 keys in their order, then the drawing switch TracerBatch.
+const IniKey kIniKeys[22] = {
     {"PELLIX", "MaxPellix", true},       {"PELLIX", "MaxWeapon", true},
     {"PHYSICS", "RangeMult", false},     {"PHYSICS", "Gravity", true},
     {"PHYSICS", "GravityMult", false},   {"PHYSICS", "AirResist", true},
@@ -98,7 +99,7 @@ const IniKey kIniKeys[21] = {
     {"GRAPHICS", "AfterEffect", true},   {"GRAPHICS", "TracerBloom", false},
     {"GRAPHICS", "RefractSize", false},  {"GRAPHICS", "AmRefractLen", false},
     {"GRAPHICS", "TrRefractLen", false}, {"GRAPHICS", "AmTailBias", false},
-    {"GRAPHICS", "TrTailBias", false}};
+    {"GRAPHICS", "TrTailBias", false},   {"GRAPHICS", "TracerBatch", true}};
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -401,7 +402,7 @@ void LintIniFile(std::vector<Finding>& out, const std::string& dir) {
     const std::string name = Trim(line.substr(0, eq));
     const IniKey* key = FindKey(name);
     if (!key) {
-      c.Fault(n, "'" + name + "' is not one of the 21 keys: ignored");
+      c.Fault(n, "'" + name + "' is not one of the 22 keys: ignored");
       continue;
     }
     if (Lower(section) != Lower(key->section)) {

@@ -63,6 +63,7 @@ Json SettingsJson(const Settings& s) {
   j["TrRefractLen"] = Float(s.TrRefractLen);
   j["AmTailBias"] = Float(s.AmTailBias);
   j["TrTailBias"] = Float(s.TrTailBias);
+  j["TracerBatch"] = s.TracerBatch;
   return j;
 }
 

@@ -136,6 +136,19 @@ HRESULT __stdcall RecDrawPrimitiveUP(IDirect3DDevice9* d, D3DPRIMITIVETYPE t, UI
   Called("DrawPrimitiveUP %d %u %u", static_cast<int>(t), n, s);
   return ORIGINAL(DrawPrimitiveUP, D3DPRIMITIVETYPE, UINT, const void*, UINT)(d, t, n, v, s);
 }
+HRESULT __stdcall RecDrawIndexedPrimitive(IDirect3DDevice9* d, D3DPRIMITIVETYPE t, INT base,
+                                          UINT minIndex, UINT vertices, UINT start, UINT n) {
+  Called("DrawIndexedPrimitive %d %d %u %u %u %u", static_cast<int>(t), base, minIndex, vertices,
+         start, n);
+  return ORIGINAL(DrawIndexedPrimitive, D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT)(
+      d, t, base, minIndex, vertices, start, n);
+}
+HRESULT __stdcall RecCreateVertexBuffer(IDirect3DDevice9* d, UINT length, DWORD usage, DWORD fvf,
+                                        D3DPOOL pool, IDirect3DVertexBuffer9** b, HANDLE* sh) {
+  Called("CreateVertexBuffer %u 0x%lX 0x%lX %d", length, usage, fvf, static_cast<int>(pool));
+  return ORIGINAL(CreateVertexBuffer, UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9**,
+                  HANDLE*)(d, length, usage, fvf, pool, b, sh);
+}
 HRESULT __stdcall RecCreateTexture(IDirect3DDevice9* d, UINT w, UINT h, UINT l, DWORD u,
                                    D3DFORMAT f, D3DPOOL p, IDirect3DTexture9** t, HANDLE* sh) {
   Called("CreateTexture %ux%u %u %lu %d %d", w, h, l, u, static_cast<int>(f), static_cast<int>(p));
@@ -168,6 +181,10 @@ void InstallRecorder(IDirect3DDevice9* device) {
   recording[Slot(&IDirect3DDevice9::DrawPrimitiveUP)] =
       reinterpret_cast<void*>(&RecDrawPrimitiveUP);
   recording[Slot(&IDirect3DDevice9::CreateTexture)] = reinterpret_cast<void*>(&RecCreateTexture);
+  recording[Slot(&IDirect3DDevice9::DrawIndexedPrimitive)] =
+      reinterpret_cast<void*>(&RecDrawIndexedPrimitive);
+  recording[Slot(&IDirect3DDevice9::CreateVertexBuffer)] =
+      reinterpret_cast<void*>(&RecCreateVertexBuffer);
   *reinterpret_cast<void***>(device) = recording;
 }
 
@@ -229,6 +246,7 @@ struct DeviceState {
   IDirect3DVertexDeclaration9* declaration;
   IDirect3DVertexBuffer9* stream;
   UINT offset, stride;
+  IDirect3DIndexBuffer9* indices;
   IDirect3DVertexShader9* vs;
   IDirect3DPixelShader9* ps;
   IDirect3DBaseTexture9* texture0;
@@ -246,15 +264,20 @@ struct DeviceState {
     device->GetFVF(&fvf);
     device->GetVertexDeclaration(&declaration);
     device->GetStreamSource(0, &stream, &offset, &stride);
+    // With no buffer bound the offset and stride mean nothing: Direct3D keeps the last ones
+    // bound, which no call can set back without binding a buffer.
+    if (!stream) offset = stride = 0;
+    device->GetIndices(&indices);
     device->GetVertexShader(&vs);
     device->GetPixelShader(&ps);
     device->GetTexture(0, &texture0);
     device->GetRenderTarget(0, &target);
     device->GetTransform(D3DTS_VIEW, &view);
     device->GetTransform(D3DTS_PROJECTION, &projection);
-    for (IUnknown* o : {static_cast<IUnknown*>(declaration), static_cast<IUnknown*>(stream),
-                        static_cast<IUnknown*>(vs), static_cast<IUnknown*>(ps),
-                        static_cast<IUnknown*>(texture0), static_cast<IUnknown*>(target)}) {
+    for (IUnknown* o :
+         {static_cast<IUnknown*>(declaration), static_cast<IUnknown*>(stream),
+          static_cast<IUnknown*>(indices), static_cast<IUnknown*>(vs), static_cast<IUnknown*>(ps),
+          static_cast<IUnknown*>(texture0), static_cast<IUnknown*>(target)}) {
       if (o) o->Release();  // compared by identity only
     }
     record = was;
@@ -342,6 +365,12 @@ void ConfigureDirect3D(ScenarioConfig& c) {
   c.ini = MakeIni("Gravity=0\r\nAirResist=0\r\n", "TracerType=2\r\nAfterEffect=2\r\n", kSlots);
   c.weapons = WeaponFile();
   c.surfaces = SurfaceFile();
+}
+
+// The calls of drawing one trail at a time, which d3d-draw checks one by one.
+void ConfigureOneTrailAtATime(ScenarioConfig& c) {
+  ConfigureDirect3D(c);
+  c.ini += "TracerBatch=0\r\n";
 }
 
 void ConfigureForeign(ScenarioConfig& c) {
@@ -528,7 +557,7 @@ uint32_t HostReset(int k, UINT width, UINT height) {
 }
 
 void ConfigureDisplayOnly(ScenarioConfig& c) {
-  c.ini = MakeIni("Gravity=0\r\nAirResist=0\r\n", "TracerType=1\r\n", kSlots);
+  c.ini = MakeIni("Gravity=0\r\nAirResist=0\r\n", "TracerType=1\r\nTracerBatch=0\r\n", kSlots);
   c.weapons = WeaponFile();
   c.surfaces = SurfaceFile();
 }
@@ -570,6 +599,7 @@ void RunVolley(const ScenarioConfig&, const Library&) {
   if (!CreateHostDevice()) return;
   cameraEye = D3DXVECTOR3(8, 12, 5);
   cameraAt = D3DXVECTOR3(40, -4, 4);
+  stateKept = true;
   struct Round {
     Vec3 from, direction;
     bool tracer;
@@ -585,6 +615,13 @@ void RunVolley(const ScenarioConfig&, const Library&) {
     FireSniper(0, rounds[i].tracer ? 22 : 23, rounds[i].from, rounds[i].direction);
     if (i % 4 == 3) HostFrame();
   }
+  // The shipped default: each pass draws all twelve trails at once, from the vertex buffer the
+  // library made on its first frame.
+  Check(stateKept, "the device state after each frame's drawing is the state before it");
+  Check(Count("DrawIndexedPrimitive 4 0 0 96 0 72") == 2 && Count("DrawIndexedPrimitive") == 2 &&
+            Count("DrawPrimitiveUP") == 0 && Count("CreateVertexBuffer") == 0,
+        "each pass draws the volley in one indexed draw from the library's vertex buffer",
+        "%d indexed draws, %d strips", Count("DrawIndexedPrimitive"), Count("DrawPrimitiveUP"));
   UINT w = 0, h = 0;
   const std::vector<uint32_t> drawn = ReadBack(&w, &h);
   D3DXSaveSurfaceToFileA("standin-volley.png", D3DXIFF_PNG, HostSurfaceSlot(), nullptr, nullptr);
@@ -629,9 +666,12 @@ void CheckResets(const int expectedForeign[4]) {
   if (!CreateHostDevice()) return;
   FireSniper(0, 22, {0, 0, 2}, {1, 0, 0});
   HostFrame();
-  if (!Check(textures.size() == 1, "the first frame made the scene copy")) return;
-  // Without the library's release the default-pool copy blocks a reset: a reset made directly
-  // by the host fails, which is what the wrappers' release step is there for.
+  if (!Check(textures.size() == 1 && Count("CreateVertexBuffer") == 1,
+             "the first frame made the scene copy and the batch's vertex buffer")) {
+    return;
+  }
+  // Without the library's release the default-pool copy and buffers block a reset: a reset made
+  // directly by the host fails, which is what the wrappers' release step is there for.
   {
     D3DPRESENT_PARAMETERS pp = HostParams();
     HostSurfaceSlot()->Release();
@@ -663,9 +703,12 @@ void CheckResets(const int expectedForeign[4]) {
           name, "EAX 0x%08X, back buffer %ux%u, foreign %d (%d calls)", eax, back.Width,
           back.Height, foreign, calls);
     HostFrame();
+    // The batch's vertex buffer, released with the copy, is made again and draws both passes.
     const bool sized = textures.size() == 1 && textures[0].width == width &&
-                       textures[0].height == height && Count("DrawPrimitiveUP") == 2;
-    std::snprintf(name, sizeof name, "after reset %c the next frame's copy has the new size",
+                       textures[0].height == height && Count("CreateVertexBuffer") == 1 &&
+                       Count("DrawIndexedPrimitive") == 2;
+    std::snprintf(name, sizeof name,
+                  "after reset %c the next frame's copy has the new size and the batch draws again",
                   'A' + k);
     Check(sized, name, "%u textures", static_cast<unsigned>(textures.size()));
   }
@@ -685,7 +728,7 @@ void RunResetForeign(const ScenarioConfig&, const Library&) {
 
 const Scenario kScenarios[] = {
     {"d3d-draw", "a real device: recorded calls, state kept, scene copy, a picture",
-     ConfigureDirect3D, RunDraw},
+     ConfigureOneTrailAtATime, RunDraw},
     {"d3d-display-only", "TracerType 1 on a real device: no copy, display pass only",
      ConfigureDisplayOnly, RunDisplayOnly},
     {"d3d-volley", "a volley of tracers and plain rounds, saved as standin-volley.png",

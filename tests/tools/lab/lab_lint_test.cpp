@@ -45,7 +45,7 @@ TEST(LabLint, BrokenCopyListsEveryFaultWithItsLine) {
       {"pellix.ini", 8, true, "text after the number is ignored (it reads as 0.5000)"},
       {"pellix.ini", 9, true, "empty: it reads as 0"},
       {"pellix.ini", 11, true, "already set at line 10"},
-      {"pellix.ini", 13, true, "'Bounce' is not one of the 21 keys"},
+      {"pellix.ini", 13, true, "'Bounce' is not one of the 22 keys"},
       {"pellix.ini", 16, true, "'inf' is not a decimal number: it reads as 0"},
       {"pellix.ini", 17, true, "'0x10' is not a decimal number"},
       {"pellix.ini", 18, false,
