@@ -16,8 +16,10 @@ namespace {
 
 DiffOptions PhysicsOn() {
   DiffOptions o = DefaultDiffOptions();
-  for (const char* key : {"Gravity", "AirResist", "Ricochet", "Pierce"})
-    o.overrides[std::string("PHYSICS/") + key] = "1";
+  for (const char* key : {"PHYSICS/Gravity", "PHYSICS/AirResist", "PHYSICS/Ricochet",
+                          "PHYSICS/Pierce"}) {
+    o.overrides.insert_or_assign(key, "1");
+  }
   return o;
 }
 
