@@ -1,5 +1,7 @@
 #include "visuals/strip_geometry.h"
 
+#include <xmmintrin.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -44,11 +46,11 @@ void PrepareEnd(EndTerms* t, const float* row0, const float* row1, float half) {
 // One whole vertex: its corner through the orientation, divided by w, moved onto its anchor;
 // then the anchor and the colour, then the texture coordinates. For any view without a
 // projective part w is exactly 1, and the division, which would change nothing, is left out.
-// Three 16-byte stores: the first also covers normal[0] until the second writes it.
-// Returns x - x summed over the position: 0 when it is finite, NaN when it is not.
-inline float WriteVertex(TracerVertex& v, const StripFrame& f, const float* across,
-                         const float* along, const float* anchor, const void* anchorColour,
-                         const float* tex) {
+// Three 16-byte stores: the first also covers normal[0] until the second writes it. x - x of
+// the position is added to `notFinite`: NaN stays in the lane of a value that is not finite.
+inline void WriteVertex(TracerVertex& v, const StripFrame& f, const float* across,
+                        const float* along, const float* anchor, const void* anchorColour,
+                        const float* tex, __m128& notFinite) {
   float r[4];
   for (int j = 0; j < 4; ++j) r[j] = across[j] + along[j] + f.cornerZ[j] + f.orientRow3[j];
   if (r[3] != 1.0f) {
@@ -62,22 +64,26 @@ inline float WriteVertex(TracerVertex& v, const StripFrame& f, const float* acro
   std::memcpy(bytes, position, 16);
   std::memcpy(bytes + offsetof(TracerVertex, normal), anchorColour, 16);
   std::memcpy(bytes + offsetof(TracerVertex, tex), tex, 16);
-  return (position[0] - position[0]) + (position[1] - position[1]) + (position[2] - position[2]);
+  const __m128 p = _mm_loadu_ps(position);
+  notFinite = _mm_add_ps(notFinite, _mm_sub_ps(p, p));
 }
 
 // Settings or lengths beyond the float range (an endless refraction length, width, bloom or
 // tail bias) give a strip that cannot be drawn: it is written again collapsed onto its head,
 // where it covers no pixel, with any texture value that is not finite as 0, rather than send
 // an infinity or NaN to the device. Only writes: `out` may be a write-only vertex buffer.
-void WriteCollapsed(TracerVertex* out, const float* headAnchorColour, float tex[][4]) {
+[[gnu::cold, gnu::noinline]] void WriteCollapsed(TracerVertex* out, const StripHead& head,
+                                                 const float* third) {
+  const float bias = std::isfinite(head.tailBias) ? head.tailBias : 0.0f;
   for (int i = 0; i < TracerStripVertices; ++i) {
-    for (int k = 0; k < 4; ++k) {
-      if (!std::isfinite(tex[i][k])) tex[i][k] = 0.0f;
-    }
-    auto* bytes = reinterpret_cast<unsigned char*>(&out[i]);
-    std::memcpy(bytes, headAnchorColour, 12);
-    std::memcpy(bytes + offsetof(TracerVertex, normal), headAnchorColour, 16);
-    std::memcpy(bytes + offsetof(TracerVertex, tex), tex[i], 16);
+    TracerVertex& v = out[i];
+    const float point[3] = {head.point.x, head.point.y, head.point.z};
+    const float tex[4] = {kU[i], kV[i], std::isfinite(third[i]) ? third[i] : 0.0f,
+                          i < 4 ? 0.0f : bias};
+    std::memcpy(v.position, point, sizeof point);
+    std::memcpy(v.normal, point, sizeof point);
+    v.diffuse = head.colour;
+    std::memcpy(v.tex, tex, sizeof tex);
   }
 }
 
@@ -119,28 +125,32 @@ void WriteStrip(TracerVertex* out, const StripFrame& f, const StripHead& head, c
     tex[i][2] = third[i];
     tex[i][3] = i < 4 ? 0.0f : head.tailBias;
   }
-  uint32_t headAnchorColour[4];
-  std::memcpy(headAnchorColour, anchorColour, 16);
-  // x - x is 0 for a finite x and NaN otherwise; an anchor reaches its vertices' positions.
-  float notFinite = head.tailBias - head.tailBias;
-  for (int i = 0; i < TracerStripVertices; ++i) notFinite += third[i] - third[i];
+  // x - x is 0 for a finite x and NaN otherwise: summed over the texture values and over each
+  // vertex's position (an anchor reaches its vertices' positions), a lane that is not 0 tells.
+  const __m128 bias = _mm_set1_ps(head.tailBias);
+  const __m128 thirdHead = _mm_loadu_ps(third);
+  const __m128 thirdTail = _mm_loadu_ps(third + 4);
+  const __m128 texture =
+      _mm_add_ps(_mm_sub_ps(bias, bias),
+                 _mm_add_ps(_mm_sub_ps(thirdHead, thirdHead), _mm_sub_ps(thirdTail, thirdTail)));
+  __m128 positions = _mm_setzero_ps();
   PrepareEnd(&t, row0, row1, halfHead);
-  notFinite += WriteVertex(out[0], f, t.left, t.up, anchor, anchorColour, tex[0]);
-  notFinite += WriteVertex(out[1], f, t.right, t.up, anchor, anchorColour, tex[1]);
-  notFinite += WriteVertex(out[2], f, t.left, t.level, anchor, anchorColour, tex[2]);
-  notFinite += WriteVertex(out[3], f, t.right, t.level, anchor, anchorColour, tex[3]);
+  WriteVertex(out[0], f, t.left, t.up, anchor, anchorColour, tex[0], positions);
+  WriteVertex(out[1], f, t.right, t.up, anchor, anchorColour, tex[1], positions);
+  WriteVertex(out[2], f, t.left, t.level, anchor, anchorColour, tex[2], positions);
+  WriteVertex(out[3], f, t.right, t.level, anchor, anchorColour, tex[3], positions);
   anchor[0] = tail.x;
   anchor[1] = tail.y;
   anchor[2] = tail.z;
   std::memcpy(anchorColour, anchor, 12);
   PrepareEnd(&t, row0, row1, halfTail);
-  notFinite += WriteVertex(out[4], f, t.left, t.level, anchor, anchorColour, tex[4]);
-  notFinite += WriteVertex(out[5], f, t.right, t.level, anchor, anchorColour, tex[5]);
-  notFinite += WriteVertex(out[6], f, t.left, t.down, anchor, anchorColour, tex[6]);
-  notFinite += WriteVertex(out[7], f, t.right, t.down, anchor, anchorColour, tex[7]);
-  if (!(notFinite == 0.0f)) {
-    WriteCollapsed(out, reinterpret_cast<const float*>(headAnchorColour), tex);
-  }
+  WriteVertex(out[4], f, t.left, t.level, anchor, anchorColour, tex[4], positions);
+  WriteVertex(out[5], f, t.right, t.level, anchor, anchorColour, tex[5], positions);
+  WriteVertex(out[6], f, t.left, t.down, anchor, anchorColour, tex[6], positions);
+  WriteVertex(out[7], f, t.right, t.down, anchor, anchorColour, tex[7], positions);
+  const int notFinite = _mm_movemask_ps(_mm_cmpunord_ps(texture, texture)) |
+                        (_mm_movemask_ps(_mm_cmpunord_ps(positions, positions)) & 7);
+  if (notFinite != 0) WriteCollapsed(out, head, third);
 }
 }  // namespace
 
