@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/host_addresses.h"
@@ -15,6 +16,7 @@
 #include "startup/settings.h"
 #include "startup/tables.h"
 #include "tests/support/sample_setup.h"
+#include "tools/standin_host/drawing_device.h"
 #include "visuals/direct3d_binding.h"
 #include "visuals/draw_tracers.h"
 #include "visuals/trace_loop.h"
@@ -45,22 +47,15 @@ struct SceneVertex {
 class DeviceDrawing : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "pellix-device-test";
-    RegisterClassA(&wc);
-    // A borderless window whose client area is the whole back buffer.
-    window_ = CreateWindowA(wc.lpszClassName, "pellix", WS_POPUP, 0, 0, 640, 360, nullptr, nullptr,
-                            wc.hInstance, nullptr);
-    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(d3d_, nullptr);
-    params_ = Params(640, 360);
-    const HRESULT hr =
-        d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
-                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params_, &hostDevice);
-    ASSERT_EQ(hr, D3D_OK);
-    hostDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &hostRenderSurface);
+    standin::DrawingDevice created;
+    // Without a device every case fails in SetUp with the reason (a failure here would only
+    // skip them).
+    if (standin::CreateDrawingDevice(0, &params_, &created, &noDevice_)) {
+      hostDevice = created.device;
+      hostDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &hostRenderSurface);
+    }
+    window_ = created.window;
+    d3d_ = created.d3d;
   }
   static void TearDownTestSuite() {
     ReleaseTracerResources();
@@ -74,20 +69,11 @@ class DeviceDrawing : public ::testing::Test {
     DestroyWindow(window_);
   }
   static D3DPRESENT_PARAMETERS Params(UINT width, UINT height) {
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = width;
-    pp.BackBufferHeight = height;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window_;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    return pp;
+    return standin::WindowedParams(window_, width, height);
   }
 
   void SetUp() override {
-    ASSERT_NE(hostDevice, nullptr);
+    ASSERT_NE(hostDevice, nullptr) << noDevice_;
     settings = testing::DefaultSettings(2, kSlots);
     settings.RefractSize = 0.4f;  // wider than the default refraction strip
     std::memset(weapons_, 0, sizeof weapons_);
@@ -218,6 +204,7 @@ class DeviceDrawing : public ::testing::Test {
 
   static HWND window_;
   static IDirect3D9* d3d_;
+  static std::string noDevice_;
   static D3DPRESENT_PARAMETERS params_;
   WeaponBallistics weapons_[2];
   ProjectileRecord projectiles_[kSlots];
@@ -226,6 +213,7 @@ class DeviceDrawing : public ::testing::Test {
 };
 HWND DeviceDrawing::window_ = nullptr;
 IDirect3D9* DeviceDrawing::d3d_ = nullptr;
+std::string DeviceDrawing::noDevice_;
 D3DPRESENT_PARAMETERS DeviceDrawing::params_;
 
 // Everything of the device that the drawing and the effect's passes may touch.
