@@ -41,15 +41,18 @@ function(pellix_wine_test)
     return()
   endif()
   set(fixture wine)
-  set(prefix ${PELLIX_WINEPREFIX})
+  set(environment WINEDEBUG=${PELLIX_WINEDEBUG} WINEPREFIX=${PELLIX_WINEPREFIX})
   if(ARG_DISPLAY)
     set(fixture wine_display)
-    set(prefix ${PELLIX_DISPLAY_WINEPREFIX})
+    # Without Direct3D's command-stream thread: when that thread ends during the exit of a
+    # process that still holds a device, libglvnd's exit code now and then frees its GL state
+    # twice, and the process dies after its report.
+    set(environment WINEDEBUG=${PELLIX_WINEDEBUG} WINEPREFIX=${PELLIX_DISPLAY_WINEPREFIX}
+                    WINE_D3D_CONFIG=csmt=0x0)
     set_property(TEST ${ARG_UNPARSED_ARGUMENTS} APPEND PROPERTY RESOURCE_LOCK x_display)
   endif()
   set_property(TEST ${ARG_UNPARSED_ARGUMENTS} APPEND PROPERTY FIXTURES_REQUIRED ${fixture})
-  set_property(TEST ${ARG_UNPARSED_ARGUMENTS} APPEND PROPERTY ENVIRONMENT
-               WINEDEBUG=${PELLIX_WINEDEBUG} WINEPREFIX=${prefix})
+  set_property(TEST ${ARG_UNPARSED_ARGUMENTS} APPEND PROPERTY ENVIRONMENT ${environment})
 endfunction()
 
 # pellix_add_test(NAME sources... [LIBS libs...])
