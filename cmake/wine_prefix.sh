@@ -8,7 +8,7 @@
 #     start while another ends would meet a server starting or shutting down.
 #   wine_prefix.sh stop PREFIX
 #     Ends every Wine process of the prefix and its server.
-# Wine's own messages are passed through, so a failed start shows why.
+# Wine's own messages are shown, so a failed start says why.
 set -u
 export WINEPREFIX="$2"
 case "$1" in
@@ -36,8 +36,10 @@ case "$1" in
     echo "Wine prefix ready: $WINEPREFIX"
     ;;
   stop)
+    # Nothing to end is not a failure (a prefix that start could not ready, say).
     wineserver -k 2>/dev/null
-    wineserver -w
+    wineserver -w 2>/dev/null
+    exit 0
     ;;
   *)
     echo "usage: $0 start|stop PREFIX [keep]"
