@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/host_api.h"
@@ -296,8 +297,10 @@ Figures Run(IDirect3DDevice9* device, Path path, int frames) {
 }
 
 int Main(int frames) {
-  if (!testing::CreateHostDevice(Direct3DCreate9(D3D_SDK_VERSION), kWidth, kHeight)) {
-    std::fprintf(stderr, "no Direct3D 9 device\n");
+  IDirect3D9* d3d = nullptr;
+  std::string why;
+  if (!testing::CreateHostDevice(kWidth, kHeight, &d3d, &why)) {
+    std::fprintf(stderr, "%s\n", why.c_str());
     return 1;
   }
   HookDevice(hostDevice);

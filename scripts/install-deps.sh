@@ -9,7 +9,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libnlopt-cxx-dev zlib1g-dev chromium
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 glslang-tools
-  wine wine32:i386 xvfb xauth libgl1-mesa-dri:i386 libglx-mesa0:i386
+  wine wine32:i386 xvfb xauth libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386
 )
 
 if [ "${1:-}" = lab ]; then

@@ -4,8 +4,6 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 jobs=${PELLIX_JOBS:-2}
-export WINEDEBUG=-all
-export WINEPREFIX=${WINEPREFIX:-$PWD/build/wineprefix}
 log=build/test-logs
 mkdir -p "$log"
 
@@ -26,10 +24,6 @@ count() {  # adds the counts of a ctest log
   failed=$((failed + fails))
   [ "$fails" -eq 0 ] || status=1
 }
-
-if [ ! -d "$WINEPREFIX" ]; then
-  wineboot -i >/dev/null 2>&1 || true
-fi
 
 for preset in native sanitize win32; do
   echo "== $preset"

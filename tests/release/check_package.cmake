@@ -9,7 +9,6 @@ set(zip ${DIR}/cpack/pellix-${VERSION}-win32.zip)
 set(game ${DIR}/game)
 file(REMOVE_RECURSE ${DIR})
 file(MAKE_DIRECTORY ${game})
-set(ENV{WINEDEBUG} "-all")
 
 # run(output-variable exit-code command...): runs in the game folder, prints what it printed.
 function(run out_var expected_exit)

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "host/host_api.h"
@@ -40,8 +41,9 @@ struct SceneVertex {
 class DeviceDrawing : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_TRUE(testing::CreateHostDevice(d3d_, 640, 360));
+    // Without a device every case fails in SetUp with the reason (a failure here would only
+    // skip them).
+    testing::CreateHostDevice(640, 360, &d3d_, &noDevice_);
   }
   static void TearDownTestSuite() {
     ReleaseTracerResources();
@@ -59,7 +61,7 @@ class DeviceDrawing : public ::testing::Test {
   }
 
   void SetUp() override {
-    ASSERT_NE(hostDevice, nullptr);
+    ASSERT_NE(hostDevice, nullptr) << noDevice_;
     settings = testing::DefaultSettings(2, kSlots);
     settings.RefractSize = 0.4f;  // wider than the default refraction strip
     std::memset(weapons_, 0, sizeof weapons_);
@@ -189,12 +191,14 @@ class DeviceDrawing : public ::testing::Test {
   }
 
   static IDirect3D9* d3d_;
+  static std::string noDevice_;
   WeaponBallistics weapons_[2];
   ProjectileRecord projectiles_[kSlots];
   TrailRecord trails_[kSlots];
   ProjectileExtra extras_[kSlots];
 };
 IDirect3D9* DeviceDrawing::d3d_ = nullptr;
+std::string DeviceDrawing::noDevice_;
 
 // Everything of the device that the drawing and the effect's passes may touch.
 struct DeviceState {

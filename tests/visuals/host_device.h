@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "host/host_addresses.h"
+#include "tools/standin_host/drawing_device.h"
 
 namespace pellix::testing {
 
@@ -23,34 +25,19 @@ inline const void* HostMemory(uint32_t address) {
 }
 
 inline D3DPRESENT_PARAMETERS HostParams(UINT width, UINT height) {
-  D3DPRESENT_PARAMETERS pp = {};
-  pp.BackBufferWidth = width;
-  pp.BackBufferHeight = height;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.Windowed = TRUE;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.hDeviceWindow = hostWindow;
-  pp.EnableAutoDepthStencil = TRUE;
-  pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  return pp;
+  return standin::WindowedParams(hostWindow, width, height);
 }
 
-// The window and the device with HostParams(width, height); false when either is missing.
-inline bool CreateHostDevice(IDirect3D9* d3d, UINT width, UINT height) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "pellix-host";
-  RegisterClassA(&wc);
-  hostWindow = CreateWindowA(wc.lpszClassName, "pellix", WS_POPUP, 0, 0, width, height, nullptr,
-                             nullptr, wc.hInstance, nullptr);
-  D3DPRESENT_PARAMETERS pp = HostParams(width, height);
-  if (hostWindow == nullptr || d3d == nullptr ||
-      FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hostWindow,
-                               D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &hostDevice))) {
-    return false;
-  }
+// The window, the device and its back buffer at width x height; false with the reason in
+// `why` when there is no device.
+inline bool CreateHostDevice(UINT width, UINT height, IDirect3D9** d3d, std::string* why) {
+  standin::DrawingDevice created;
+  D3DPRESENT_PARAMETERS params;
+  const bool ok = standin::CreateDrawingDevice(0, width, height, &params, &created, why);
+  hostWindow = created.window;
+  *d3d = created.d3d;
+  if (!ok) return false;
+  hostDevice = created.device;
   hostDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &hostRenderSurface);
   return true;
 }

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs a command with DISPLAY set to a private Xvfb server, started here on a free display
-# and stopped afterwards; exits with the command's status.
+# and stopped afterwards (after the Wine server of WINEPREFIX, when set, has ended); exits with
+# the command's status.
 set -u
 dir=$(mktemp -d)
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
@@ -21,6 +22,12 @@ DISPLAY=":$(cat "$dir/display")"
 export DISPLAY
 "$@"
 status=$?
+# Under Wine, the prefix's desktop is bound to this display: let the prefix's server end (and
+# the desktop with it) while the display is still there, so the next test that draws starts
+# afresh instead of meeting a server on its way out.
+if [ -n "${WINEPREFIX:-}" ]; then
+  wineserver -w
+fi
 kill "$server" 2>/dev/null
 wait "$server" 2>/dev/null
 rm -rf "$dir"

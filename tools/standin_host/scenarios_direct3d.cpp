@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "drawing_device.h"
 #include "glue.h"
 #include "host_map.h"
 #include "report.h"
@@ -192,30 +193,15 @@ void InstallRecorder(IDirect3DDevice9* device) {
 
 IDirect3DDevice9* device = nullptr;
 
-D3DPRESENT_PARAMETERS Params(HWND window, UINT width, UINT height) {
-  D3DPRESENT_PARAMETERS pp = {};
-  pp.BackBufferWidth = width;
-  pp.BackBufferHeight = height;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.hDeviceWindow = window;
-  pp.Windowed = TRUE;
-  pp.EnableAutoDepthStencil = TRUE;
-  pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-  return pp;
-}
-
 bool CreateHostDevice() {
-  HWND window = CreateWindowA("STATIC", "standin", WS_POPUP, 0, 0, 640, 360, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  if (!Check(window && d3d, "Direct3D 9 available")) return false;
-  HostParams() = Params(window, 640, 360);
   // FPU_PRESERVE: the stand-in checks the FPU control word at every resumption itself.
-  const HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE,
-                                       &HostParams(), &device);
-  if (!Check(hr == D3D_OK, "device created with HostPresentParams", "hr 0x%08lX", hr)) return false;
+  DrawingDevice created;
+  std::string why;
+  const bool ok = CreateDrawingDevice(D3DCREATE_FPU_PRESERVE, 640, 360, &HostParams(), &created, &why);
+  if (!Check(ok, "Direct3D 9 device created with HostPresentParams", "%s", why.c_str())) {
+    return false;
+  }
+  device = created.device;
   HostDeviceSlot() = device;
   device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &HostSurfaceSlot());
   InstallRecorder(device);
@@ -550,7 +536,7 @@ void RunDraw(const ScenarioConfig&, const Library&) {
 uint32_t HostReset(int k, UINT width, UINT height) {
   HostSurfaceSlot()->Release();
   HostSurfaceSlot() = nullptr;
-  HostParams() = Params(HostParams().hDeviceWindow, width, height);
+  HostParams() = WindowedParams(HostParams().hDeviceWindow, width, height);
   const uint32_t eax = RunResetSequence(k);
   device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &HostSurfaceSlot());
   return eax;
