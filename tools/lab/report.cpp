@@ -351,7 +351,8 @@ std::string Page(const std::string& data, const ReportCharts& c, const ReportOpt
                   RenderLineChart(c.range.speed));
   html += Section("Damage",
                   "The damage a hit would deal at each distance: the host's damage "
-                  "scaled by the energy left.",
+                  "scaled by the energy left. A round slower than the speed floor (MinSpeed) "
+                  "is stopped by the hit and deals nothing: 0.",
                   RenderLineChart(c.range.damage));
   html += Section("Impact outcomes", "What a hit at muzzle speed does on each surface class.",
                   RenderGridChart(c.outcomes));
