@@ -31,7 +31,9 @@ void InstallHooks() {
       .makeSniper = LoadedAddress(MakeSniperShell),
       .makeM4 = LoadedAddress(MakeM4Shell),
   };
-  InstallHookTable(ProcessCodeMemory(), targets, settings.Gravity != 0 || settings.AirResist != 0);
+  // With Reload on, Gravity and AirResist may be switched on later: the entry is there for them.
+  InstallHookTable(ProcessCodeMemory(), targets,
+                   settings.Gravity != 0 || settings.AirResist != 0 || settings.Reload != 0);
 }
 
 }  // namespace pellix

@@ -11,12 +11,17 @@
 // - the integer reader takes up to 29 chars of the value, skips leading white space, an optional
 //   sign and a "0x", "0o" or "0b" prefix, and adds up digits modulo 2^32 until the first
 //   character that is not a digit of the base; an empty or missing value gives the fallback.
-// Start-up only: allocation is fine here.
+// The file's text goes into one buffer kept from call to call, grown only for a file larger than
+// any read before: reading the settings again in play (Reload) allocates nothing.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "startup/data_paths.h"
 #include "startup/profile.h"
 
 namespace pellix {
@@ -45,22 +50,39 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool ReadWholeFile(const char* path, std::string& text) {
-  std::FILE* file = OpenPlatformFile(path, "rb");
-  if (!file) return false;
+constexpr size_t kKeptText = 64 * 1024;
+
+// The whole file, without a UTF-8 byte-order mark; valid until the next call.
+bool ReadWholeFile(const char* path, std::string_view& text) {
+  static std::string buffer;
+  if (buffer.capacity() < kKeptText) buffer.reserve(kKeptText);  // the first call, at start-up
+  char local[PathBufferSize];
+  std::string longPath;  // beyond the game's paths: tools only
+  const size_t length = std::strlen(path);
+  if (length < PathBufferSize) {
+    std::memcpy(local, path, length + 1);
+  } else {
+    longPath = path;
+  }
+  char* name = length < PathBufferSize ? local : longPath.data();
+  ToPlatformPath(name);
+  const int fd = open(name, O_RDONLY);
+  if (fd < 0) return false;
+  buffer.clear();
   char chunk[4096];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-  std::fclose(file);
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);  // UTF-8 byte-order mark
+  ssize_t n;
+  while ((n = ::read(fd, chunk, sizeof chunk)) > 0) buffer.append(chunk, static_cast<size_t>(n));
+  close(fd);
+  text = buffer;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // UTF-8 byte-order mark
   return true;
 }
 
 // Finds the value of the first key `key` in the first section `section`. Returns false when the
 // file, the section or the key is missing; `hasValue` is false for a key line without "=".
-bool FindValue(const char* path, const char* section, const char* key, std::string& value,
+bool FindValue(const char* path, const char* section, const char* key, std::string_view& value,
                bool& hasValue) {
-  std::string text;
+  std::string_view text;
   if (!ReadWholeFile(path, text)) return false;
   const std::string_view wantedSection = Trim(section);
   const std::string_view wantedKey = Trim(key);
@@ -71,7 +93,7 @@ bool FindValue(const char* path, const char* section, const char* key, std::stri
   while (pos < text.size()) {
     size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string::npos) end = text.size();
-    std::string_view line = Trim(std::string_view(text).substr(pos, end - pos));
+    std::string_view line = Trim(text.substr(pos, end - pos));
     pos = end + 1;
     if (line.empty()) continue;
     if (line.front() == '[') {
@@ -89,7 +111,7 @@ bool FindValue(const char* path, const char* section, const char* key, std::stri
     std::string_view name = eq == std::string_view::npos ? line : Trim(line.substr(0, eq));
     if (!SameName(UpToNul(name), wantedKey)) continue;
     hasValue = eq != std::string_view::npos;
-    value = hasValue ? std::string(UpToNul(Trim(line.substr(eq + 1)))) : std::string();
+    value = hasValue ? UpToNul(Trim(line.substr(eq + 1))) : std::string_view();
     return true;
   }
   return false;
@@ -106,7 +128,7 @@ uint32_t CopyTruncated(char* out, uint32_t size, std::string_view text) {
 
 uint32_t ReadString(const char* section, const char* key, const char* fallback, char* out,
                     uint32_t size, const char* path) {
-  std::string value;
+  std::string_view value;
   bool hasValue = false;
   if (!FindValue(path, section, key, value, hasValue) || !hasValue) {
     return CopyTruncated(out, size, fallback ? UpToNul(fallback) : std::string_view());

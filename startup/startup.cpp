@@ -5,6 +5,7 @@
 
 #include "pellix_version.h"
 #include "startup/data_paths.h"
+#include "startup/reload.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
 
@@ -135,6 +136,11 @@ StartupResult RunStartup(const StartupPlatform& platform, StartupLog& log) {
   }
   log.Line("pool: %d slots", static_cast<int>(settings.MaxPellix));
 
+  // With Reload=1, the spare copies that later reads go into (or a line on why there are none).
+  if (settings.Reload != 0) {
+    PrepareReload(platform.files, platform.profile, platform.allocate, log, log);
+  }
+
   // Step 6: the hooks.
   if (platform.installHooks) platform.installHooks();
   result.outcome = StartupOutcome::Started;
@@ -143,6 +149,7 @@ StartupResult RunStartup(const StartupPlatform& platform, StartupLog& log) {
 }
 
 void ReleaseStartupData() {
+  ReleaseReload();
   std::free(weaponTable);
   std::free(surfaceTable);
   std::free(pool.projectileArray);

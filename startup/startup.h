@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "sim/pool.h"
+#include "startup/file_access.h"
 #include "startup/profile.h"
 #include "startup/startup_log.h"
 
@@ -17,6 +18,7 @@ struct StartupPlatform {
   std::FILE* (*openFile)(const char* path, const char* mode) = nullptr;
   ZeroAllocator allocate = CallocZeroed;
   void (*installHooks)() = nullptr;  // step 6; null where there is no host (tools)
+  FileAccess files{};  // for Reload=1; without it the files are read once
 };
 
 enum class StartupOutcome : int32_t {
@@ -44,7 +46,7 @@ StartupResult RunStartup(const StartupPlatform& platform, StartupLog& log);
 
 const char* DescribeOutcome(StartupOutcome outcome);
 
-// Frees the tables and the pool and zeroes their pointers. The library never calls it (nothing
+// Frees the tables, the pool and the reload's spare copies and zeroes their pointers. The library never calls it (nothing
 // is torn down); tests and tools that run start-up more than once do.
 void ReleaseStartupData();
 

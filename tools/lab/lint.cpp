@@ -87,8 +87,8 @@ struct IniKey {
   const char* key;
   bool integer;
 };
-// The 21 keys in their order, then the drawing switch TracerBatch.
-const IniKey kIniKeys[22] = {
+// The 21 keys in their order, then the drawing switch TracerBatch and Reload.
+const IniKey kIniKeys[23] = {
     {"PELLIX", "MaxPellix", true},       {"PELLIX", "MaxWeapon", true},
     {"PHYSICS", "RangeMult", false},     {"PHYSICS", "Gravity", true},
     {"PHYSICS", "GravityMult", false},   {"PHYSICS", "AirResist", true},
@@ -99,7 +99,8 @@ const IniKey kIniKeys[22] = {
     {"GRAPHICS", "AfterEffect", true},   {"GRAPHICS", "TracerBloom", false},
     {"GRAPHICS", "RefractSize", false},  {"GRAPHICS", "AmRefractLen", false},
     {"GRAPHICS", "TrRefractLen", false}, {"GRAPHICS", "AmTailBias", false},
-    {"GRAPHICS", "TrTailBias", false},   {"GRAPHICS", "TracerBatch", true}};
+    {"GRAPHICS", "TrTailBias", false},   {"GRAPHICS", "TracerBatch", true},
+    {"PELLIX", "Reload", true}};
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -402,7 +403,7 @@ void LintIniFile(std::vector<Finding>& out, const std::string& dir) {
     const std::string name = Trim(line.substr(0, eq));
     const IniKey* key = FindKey(name);
     if (!key) {
-      c.Fault(n, "'" + name + "' is not one of the 22 keys: ignored");
+      c.Fault(n, "'" + name + "' is not one of the 23 keys: ignored");
       continue;
     }
     if (Lower(section) != Lower(key->section)) {

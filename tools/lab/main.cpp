@@ -20,6 +20,7 @@
 #include "tools/lab/show_json.h"
 #include "tools/lab/simulate.h"
 #include "tools/lab/table.h"
+#include "tools/lab/watch_command.h"
 
 namespace lab = pellix::lab;
 
@@ -179,6 +180,7 @@ int main(int argc, char** argv) {
 
   lab::AddFitCommand(app, status);
   lab::AddDiffCommand(app, status);
+  lab::AddWatchCommand(app, status);
 
   try {
     app.parse(argc, argv);

@@ -181,7 +181,7 @@ void LoopModel::RunProjectileLoop() {
       }
       case addr::FlightForcesSite: {
         const float step = timeStep;
-        if (settings.Gravity != 0 || settings.AirResist != 0) {
+        if (settings.Gravity != 0 || settings.AirResist != 0 || settings.Reload != 0) {
           const HookRegisters before = r;
           FlightForcesEntry(r, step);
           Notify(Entry::FlightForces, 0, before, 0);

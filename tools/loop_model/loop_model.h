@@ -8,7 +8,7 @@
 //   0x7360E7 loop top. Model: an inactive record goes straight to the advance; a record whose
 //            expiryTime is below the clock (as a float) is ended (active = 0) and advanced.
 //   0x73614A the time step HostTimeStep is loaded; when the flight-forces hook is installed
-//            (Gravity or AirResist on) FlightForcesEntry runs with it. Then the displacement
+//            (Gravity or AirResist on, or Reload) FlightForcesEntry runs with it. Then the displacement
 //            velocity x step is formed.
 //   hit test  Model: the World's hit finder on position -> position + displacement. A hit
 //            writes the hit frame (point at ESP+0x24, normal at ESP+0x34, surface id byte at

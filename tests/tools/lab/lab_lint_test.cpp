@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "startup/data_faults.h"
+#include "startup/settings.h"
 #include "tools/lab/lint.h"
 
 namespace pellix::lab {
@@ -45,7 +49,7 @@ TEST(LabLint, BrokenCopyListsEveryFaultWithItsLine) {
       {"pellix.ini", 8, true, "text after the number is ignored (it reads as 0.5000)"},
       {"pellix.ini", 9, true, "empty: it reads as 0"},
       {"pellix.ini", 11, true, "already set at line 10"},
-      {"pellix.ini", 13, true, "'Bounce' is not one of the 22 keys"},
+      {"pellix.ini", 13, true, "'Bounce' is not one of the 23 keys"},
       {"pellix.ini", 16, true, "'inf' is not a decimal number: it reads as 0"},
       {"pellix.ini", 17, true, "'0x10' is not a decimal number"},
       {"pellix.ini", 18, false,
@@ -122,6 +126,33 @@ TEST(LabLint, OutputFormatsCarryEveryFinding) {
   EXPECT_EQ(std::count(c.begin(), c.end(), '\n'), static_cast<long>(findings.size() + 1));
   EXPECT_NE(c.find("pellix_weapon.dat,5,fault,muzzle speed 0"), std::string::npos);
   EXPECT_NE(json.str().find("\"line\": 11"), std::string::npos);
+}
+
+// The reload refuses a file for exactly the faults lint reports, in lint's words.
+TEST(LabLint, TheReloadsChecksFindLintsFaults) {
+  for (const char* dir : {PELLIX_LAB_FIXTURES "/broken", PELLIX_LAB_FIXTURES "/endless"}) {
+    std::vector<std::string> lint, reload;
+    for (const Finding& f : LintFolder(dir)) {
+      if (f.fault) lint.push_back(f.file + ":" + std::to_string(f.line) + ": " + f.reason);
+    }
+    const FaultSink sink{[](void* out, const char* file, int line, const char* reason) {
+                           static_cast<std::vector<std::string>*>(out)->push_back(
+                               std::string(file) + ":" + std::to_string(line) + ": " + reason);
+                         },
+                         &reload};
+    std::vector<std::string> text;
+    for (const char* name : {"pellix.ini", "pellix_weapon.dat", "pellix_surface.dat"}) {
+      std::ifstream in(std::string(dir) + "/" + name, std::ios::binary);
+      text.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    Settings s{};
+    ReadSettings(SystemProfile(), (std::string(dir) + "/pellix.ini").c_str(), s);
+    std::vector<int32_t> filledAt(static_cast<size_t>(s.weaponCount));
+    CheckSettingsFaults(text[0].data(), text[0].size(), sink);
+    CheckWeaponFaults(text[1].data(), text[1].size(), s.weaponCount, filledAt.data(), sink);
+    CheckSurfaceFaults(text[2].data(), text[2].size(), sink);
+    EXPECT_EQ(reload, lint) << dir;
+  }
 }
 
 }  // namespace
