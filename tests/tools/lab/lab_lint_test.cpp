@@ -10,7 +10,9 @@
 
 #include "startup/data_faults.h"
 #include "startup/settings.h"
+#include "tests/tools/lab/data_copy.h"
 #include "tools/lab/lint.h"
+#include "tools/lab/watch_command.h"
 
 namespace pellix::lab {
 namespace {
@@ -153,6 +155,31 @@ TEST(LabLint, TheReloadsChecksFindLintsFaults) {
     CheckSurfaceFaults(text[2].data(), text[2].size(), sink);
     EXPECT_EQ(reload, lint) << dir;
   }
+}
+
+// watch: one run at once, one more when a saved file has settled (a look that finds the
+// stamps the look before found), and none while nothing changes.
+TEST(LabWatch, RunsAgainOnceAfterEachSavedChange) {
+  const std::string dir = CopySampleData("watch");
+  std::ostringstream out;
+  int looks = 0;
+  const int status = Watch(dir, WatchOptions{}, out, [&] {
+    if (++looks == 1) {
+      EditFile(dir, "pellix_weapon.dat", "\n5     880", "\n5     440");
+      const auto file = std::filesystem::path(dir) / "pellix_weapon.dat";
+      std::filesystem::last_write_time(file,
+                                       std::filesystem::last_write_time(file) + std::chrono::seconds(2));
+    }
+    return looks < 5;
+  });
+  EXPECT_EQ(status, 0);
+  const std::string text = out.str();
+  const size_t second = text.find(" run 2 ==");
+  ASSERT_NE(second, std::string::npos) << text;
+  EXPECT_EQ(text.find(" run 3 =="), std::string::npos);
+  // Weapon 5's line: its muzzle speed before and after the edit.
+  EXPECT_NE(text.substr(0, second).find("\n     5   880.0 "), std::string::npos) << text;
+  EXPECT_NE(text.substr(second).find("\n     5   440.0 "), std::string::npos) << text;
 }
 
 }  // namespace
