@@ -126,9 +126,9 @@ Common CommonLineChecks(Collector& c, Piece line, int n, int lineCount) {
   }
   if (line.n > kLongestLine) {
     c.Fault(n,
-            "the line is %zu characters long; the reader takes at most 1023 at a time, so the "
+            "the line is %lu characters long; the reader takes at most 1023 at a time, so the "
             "rest is read as a line of its own",
-            line.n);
+            static_cast<unsigned long>(line.n));
   }
   if (line.n > 0 && line.p[0] == ';') return Common::Skip;
   if (Blank(line)) return Common::Skip;

@@ -126,24 +126,28 @@ ReadOutcome ReadStable(int index, FileStamp& stamp, size_t& size, void (*between
   return ReadOutcome::Unsettled;
 }
 
-// False when the file is not to be used; the reason is logged unless it is only being written.
-bool ReadForReload(int index, FileStamp& stamp, size_t& size, void (*between)() = nullptr) {
-  switch (ReadStable(index, stamp, size, between)) {
+// Stable when the bytes are there to use; a file that cannot be read or does not fit is
+// refused here (logged), one still being written is left for the next check.
+ReadOutcome ReadForReload(int index, FileStamp& stamp, size_t& size, void (*between)() = nullptr) {
+  const ReadOutcome outcome = ReadStable(index, stamp, size, between);
+  switch (outcome) {
     case ReadOutcome::Stable:
-      return true;
+    case ReadOutcome::Unsettled:
+      break;
     case ReadOutcome::Missing:
       ReloadLogLine("reload refused: %s cannot be read; the previous values stay", NameOf(index));
-      return false;
+      break;
     case ReadOutcome::TooLarge:
       ReloadLogLine(
           "reload refused: %s is larger than the %lu bytes kept for it; a restart reads it",
           NameOf(index), static_cast<unsigned long>(state.capacity));
-      return false;
-    case ReadOutcome::Unsettled:
-      return false;
+      break;
   }
-  return false;
+  return outcome;
 }
+
+// Whether the version read is settled: used or refused, it is not read again until it changes.
+bool Settled(ReadOutcome outcome) { return outcome != ReadOutcome::Unsettled; }
 
 // A line "reloaded: FILE (rows 3, 5)" naming the rows that `changed` says differ.
 template <typename IsChanged, typename Name>
@@ -195,15 +199,29 @@ bool RestartOnly(const SettingKey& key) {
          key.offset == offsetof(Settings, weaponCount) || key.offset == offsetof(Settings, Reload);
 }
 
-bool ReloadSettings(FileStamp& stamp) {
-  size_t size = 0;
-  if (!ReadForReload(kIni, stamp, size, ReadSpareSettings)) return false;
+// Reads the file and checks it: true when its bytes (state.bytes[0], `size`) are to be used.
+// Otherwise `settled` tells whether this version is done with (refused) or to be read again.
+template <typename Check>
+bool ReadWithoutFaults(int index, FileStamp& stamp, void (*between)(), size_t& size, bool& settled,
+                       Check check) {
+  const ReadOutcome read = ReadForReload(index, stamp, size, between);
+  settled = Settled(read);
+  if (read != ReadOutcome::Stable) return false;
+  // The data files as the runtime's text mode reads them; the INI as the profile functions do.
+  if (index != kIni && state.files.textMode) size = ToRuntimeText(state.bytes[0], size);
   FaultLines lines;
   const FaultSink sink{LogFault, &lines};
-  const int faults = CheckSettingsFaults(state.bytes[0], size, sink);
-  if (faults > 0) {
-    LogRefusal(kIni, faults, lines.written);
-    return true;
+  const int faults = check(state.bytes[0], size, sink);
+  if (faults == 0) return true;
+  LogRefusal(index, faults, lines.written);
+  return false;
+}
+
+bool ReloadSettings(FileStamp& stamp) {
+  size_t size = 0;
+  bool settled = true;
+  if (!ReadWithoutFaults(kIni, stamp, ReadSpareSettings, size, settled, CheckSettingsFaults)) {
+    return settled;
   }
   Settings& fresh = state.spareSettings;
   char line[ReloadLogLineSize];
@@ -231,17 +249,13 @@ bool ReloadSettings(FileStamp& stamp) {
 }
 
 bool ReloadWeapons(FileStamp& stamp) {
+  const int32_t count = settings.weaponCount;  // the start-up table's size
+  const auto check = [count](const char* text, size_t n, const FaultSink& sink) {
+    return CheckWeaponFaults(text, n, count, state.filledAt, sink);
+  };
   size_t size = 0;
-  if (!ReadForReload(kWeapons, stamp, size)) return false;
-  if (state.files.textMode) size = ToRuntimeText(state.bytes[0], size);
-  const int32_t count = settings.weaponCount;
-  FaultLines lines;
-  const FaultSink sink{LogFault, &lines};
-  const int faults = CheckWeaponFaults(state.bytes[0], size, count, state.filledAt, sink);
-  if (faults > 0) {
-    LogRefusal(kWeapons, faults, lines.written);
-    return true;
-  }
+  bool settled = true;
+  if (!ReadWithoutFaults(kWeapons, stamp, nullptr, size, settled, check)) return settled;
   WeaponBallistics* spare = state.spareWeapons;
   std::memset(spare, 0, static_cast<size_t>(count) * sizeof(WeaponBallistics));
   ReadWeaponText(state.bytes[0], size, spare, count);
@@ -255,14 +269,9 @@ bool ReloadWeapons(FileStamp& stamp) {
 
 bool ReloadSurfaces(FileStamp& stamp) {
   size_t size = 0;
-  if (!ReadForReload(kSurfaces, stamp, size)) return false;
-  if (state.files.textMode) size = ToRuntimeText(state.bytes[0], size);
-  FaultLines lines;
-  const FaultSink sink{LogFault, &lines};
-  const int faults = CheckSurfaceFaults(state.bytes[0], size, sink);
-  if (faults > 0) {
-    LogRefusal(kSurfaces, faults, lines.written);
-    return true;
+  bool settled = true;
+  if (!ReadWithoutFaults(kSurfaces, stamp, nullptr, size, settled, CheckSurfaceFaults)) {
+    return settled;
   }
   SurfaceBallistics* spare = state.spareSurfaces;
   std::memset(spare, 0, sizeof state.spareSurfaces);
@@ -276,8 +285,8 @@ bool ReloadSurfaces(FileStamp& stamp) {
   return true;
 }
 
-// Looks at every file once. A file read, refused or gone is not read again until it changes;
-// one caught while being written is read again at the next check.
+// Looks at every file once. A file used or refused is not read again until it changes; one
+// caught while being written is read again at the next check.
 void CheckFiles() {
   for (int index = 0; index < kWatchedCount; ++index) {
     WatchedFile& file = state.watched[index];
@@ -298,8 +307,7 @@ void CheckFiles() {
         effectReloadPending = 1;
         break;
     }
-    // A missing or oversized file is refused once, not at every check.
-    if (settled || !stamp.exists || stamp.size > state.capacity) file.seen = stamp;
+    if (settled) file.seen = stamp;
   }
 }
 
