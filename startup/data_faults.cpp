@@ -18,13 +18,17 @@ namespace {
 
 constexpr size_t kLongestLine = TableLineSize - 1;
 
-const char* const kWeaponFields[13] = {
+}  // namespace
+
+const char* const weaponFieldNames[13] = {
     "muzzle speed",   "dragAlong",        "dragAcross",        "pierceCost",     "ricochetBonus",
     "tracerEvery",    "ammoTrailLength",  "tracerTrailLength", "ammoTrailWidth", "tracerTrailWidth",
     "ammoTrailAlpha", "tracerTrailAlpha", "tracerColour"};
-const char* const kSurfaceFields[5] = {"ricochetThreshold", "ricochetAngleLoss", "ricochetKeep",
-                                       "ricochetScatter", "pierceResistance"};
-const char* const kSurfaceKeys[SurfaceClassCount] = {"N", "SP", "S", "W", "D", "C", "P"};
+const char* const surfaceFieldNames[5] = {"ricochetThreshold", "ricochetAngleLoss", "ricochetKeep",
+                                          "ricochetScatter", "pierceResistance"};
+const char* const surfaceKeyNames[SurfaceClassCount] = {"N", "SP", "S", "W", "D", "C", "P"};
+
+namespace {
 
 // A piece of the text; printed with "%.*s".
 struct Piece {
@@ -134,6 +138,20 @@ Common CommonLineChecks(Collector& c, Piece line, int n, int lineCount) {
   if (Blank(line)) return Common::Skip;
   if (Trim(line).p[0] == ';') return Common::Skip;  // lint's note: a data line storing nothing
   return Common::Read;
+}
+
+// Calls `line(n, copy)` for each line of a data file that the reader looks at the data of,
+// after the checks that both files share.
+template <typename Line>
+void ForEachDataLine(Collector& c, const char* text, size_t size, Line line) {
+  const int lineCount = CountLines(text, size);
+  TextCursor cursor{text, size};
+  Piece raw;
+  for (int n = 1; NextWholeLine(cursor, raw.p, raw.n); ++n) {
+    const Common common = CommonLineChecks(c, raw, n, lineCount);
+    if (common == Common::Stop) break;
+    if (common == Common::Read) line(n, LineCopy(raw));
+  }
 }
 
 // How many fields the scan stored; false when none (the line is ignored).
@@ -313,26 +331,19 @@ int CheckWeaponFaults(const char* text, size_t size, int32_t weaponCount, int32_
                       const FaultSink& sink) {
   Collector c(sink, "pellix_weapon.dat");
   for (int32_t r = 0; r < weaponCount; ++r) filledAt[r] = 0;
-  const int lineCount = CountLines(text, size);
-  TextCursor cursor{text, size};
-  Piece raw;
-  for (int n = 1; NextWholeLine(cursor, raw.p, raw.n); ++n) {
-    const Common common = CommonLineChecks(c, raw, n, lineCount);
-    if (common == Common::Stop) break;
-    if (common == Common::Skip) continue;
-    const LineCopy line(raw);
+  ForEachDataLine(c, text, size, [&](int n, const LineCopy& line) {
     const long index = std::atol(line.text);
     if (static_cast<uint32_t>(index) >= static_cast<uint32_t>(weaponCount)) {
       c.Fault(n,
               "weapon type %ld is outside the table (types 0 to %d, set by MaxWeapon): line "
               "ignored",
               index, static_cast<int>(weaponCount - 1));
-      continue;
+      return;
     }
     WeaponBallistics row{};
-    if (!CheckFieldCount(c, n, ScanWeaponFields(line.text, row), kWeaponFields,
+    if (!CheckFieldCount(c, n, ScanWeaponFields(line.text, row), weaponFieldNames,
                          "the weapon type")) {
-      continue;
+      return;
     }
     const float muzzle = row.speedFactor;
     ConvertWeaponRow(row);
@@ -355,7 +366,7 @@ int CheckWeaponFaults(const char* text, size_t size, int32_t weaponCount, int32_
               static_cast<int>(at));
     }
     at = n;
-  }
+  });
   if (filledAt[0] == 0) {
     c.Fault(0,
             "weapon row 0 is not filled: every type without its own row falls back to it, and it "
@@ -367,14 +378,7 @@ int CheckWeaponFaults(const char* text, size_t size, int32_t weaponCount, int32_
 int CheckSurfaceFaults(const char* text, size_t size, const FaultSink& sink) {
   Collector c(sink, "pellix_surface.dat");
   int filledAt[SurfaceClassCount] = {};
-  const int lineCount = CountLines(text, size);
-  TextCursor cursor{text, size};
-  Piece raw;
-  for (int n = 1; NextWholeLine(cursor, raw.p, raw.n); ++n) {
-    const Common common = CommonLineChecks(c, raw, n, lineCount);
-    if (common == Common::Stop) break;
-    if (common == Common::Skip) continue;
-    const LineCopy line(raw);
+  ForEachDataLine(c, text, size, [&](int n, const LineCopy& line) {
     const Piece word{line.text, std::strcspn(line.text, " \t\r\v\f")};
     const int32_t cls = SurfaceClassOfLine(line.text);
     if (cls < 0) {
@@ -393,7 +397,7 @@ int CheckSurfaceFaults(const char* text, size_t size, const FaultSink& sink) {
         c.Fault(n, "'%.*s' is not a surface key (N, SP, S, W, D, C, P): line ignored", word.Width(),
                 word.p);
       }
-      continue;
+      return;
     }
     if (word.n >= 2 && word.p[0] == 'S' && word.p[1] == 'p') {
       c.Fault(n,
@@ -402,15 +406,15 @@ int CheckSurfaceFaults(const char* text, size_t size, const FaultSink& sink) {
               word.Width(), word.p);
     }
     SurfaceBallistics row{};
-    if (!CheckFieldCount(c, n, ScanSurfaceFields(line.text, row), kSurfaceFields, "the key")) {
-      continue;
+    if (!CheckFieldCount(c, n, ScanSurfaceFields(line.text, row), surfaceFieldNames, "the key")) {
+      return;
     }
     if (filledAt[cls] != 0) {
       c.Fault(n, "surface class %s was already given at line %d; this line overwrites it",
-              kSurfaceKeys[cls], filledAt[cls]);
+              surfaceKeyNames[cls], filledAt[cls]);
     }
     filledAt[cls] = n;
-  }
+  });
   return c.count;
 }
 

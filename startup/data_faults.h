@@ -5,7 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "startup/tables.h"
+
 namespace pellix {
+
+// The names the faults print: a weapon row's 13 fields (the first as the file gives it, the
+// muzzle speed), a surface row's 5, and the surface classes' keys.
+extern const char* const weaponFieldNames[13];
+extern const char* const surfaceFieldNames[5];
+extern const char* const surfaceKeyNames[SurfaceClassCount];
 
 struct FaultSink {
   // One fault: the file's name, its 1-based line (0 for the file as a whole), the reason.

@@ -149,14 +149,15 @@ ReadOutcome ReadForReload(int index, FileStamp& stamp, size_t& size, void (*betw
 // Whether the version read is settled: used or refused, it is not read again until it changes.
 bool Settled(ReadOutcome outcome) { return outcome != ReadOutcome::Unsettled; }
 
-// A line "reloaded: FILE (rows 3, 5)" naming the rows that `changed` says differ.
-template <typename IsChanged, typename Name>
-void LogChangedRows(int index, int32_t rows, IsChanged changed, Name name) {
+// The swap: a line "reloaded: FILE (rows 3, 5)" naming the rows of `spare` that differ from
+// `live`, then the spare rows copied over the live ones.
+template <typename Row, typename Name>
+void SwapInRows(int index, const Row* spare, Row* live, int32_t rows, Name name) {
   char ids[ReloadLogLineSize / 2];
   size_t n = 0;
   int count = 0;
   for (int32_t r = 0; r < rows; ++r) {
-    if (!changed(r)) continue;
+    if (std::memcmp(&spare[r], &live[r], sizeof(Row)) == 0) continue;
     if (++count > kListedRows) continue;
     char id[16];
     name(r, id);
@@ -170,6 +171,7 @@ void LogChangedRows(int index, int32_t rows, IsChanged changed, Name name) {
   } else {
     ReloadLogLine("reloaded: %s (%s %s)", NameOf(index), count == 1 ? "row" : "rows", ids);
   }
+  std::memcpy(live, spare, static_cast<size_t>(rows) * sizeof(Row));
 }
 
 // --- The three files -----------------------------------------------------------------------
@@ -259,11 +261,9 @@ bool ReloadWeapons(FileStamp& stamp) {
   WeaponBallistics* spare = state.spareWeapons;
   std::memset(spare, 0, static_cast<size_t>(count) * sizeof(WeaponBallistics));
   ReadWeaponText(state.bytes[0], size, spare, count);
-  LogChangedRows(
-      kWeapons, count,
-      [&](int32_t r) { return std::memcmp(&spare[r], &weaponTable[r], sizeof *spare) != 0; },
-      [](int32_t r, char(&id)[16]) { std::snprintf(id, sizeof id, "%d", static_cast<int>(r)); });
-  std::memcpy(weaponTable, spare, static_cast<size_t>(count) * sizeof(WeaponBallistics));
+  SwapInRows(kWeapons, spare, weaponTable, count, [](int32_t r, char(&id)[16]) {
+    std::snprintf(id, sizeof id, "%d", static_cast<int>(r));
+  });
   return true;
 }
 
@@ -276,12 +276,9 @@ bool ReloadSurfaces(FileStamp& stamp) {
   SurfaceBallistics* spare = state.spareSurfaces;
   std::memset(spare, 0, sizeof state.spareSurfaces);
   ReadSurfaceText(state.bytes[0], size, spare);
-  static const char* const keys[SurfaceClassCount] = {"N", "SP", "S", "W", "D", "C", "P"};
-  LogChangedRows(
-      kSurfaces, SurfaceClassCount,
-      [&](int32_t r) { return std::memcmp(&spare[r], &surfaceTable[r], sizeof *spare) != 0; },
-      [](int32_t r, char(&id)[16]) { std::snprintf(id, sizeof id, "%s", keys[r]); });
-  std::memcpy(surfaceTable, spare, sizeof state.spareSurfaces);
+  SwapInRows(kSurfaces, spare, surfaceTable, SurfaceClassCount, [](int32_t r, char(&id)[16]) {
+    std::snprintf(id, sizeof id, "%s", surfaceKeyNames[r]);
+  });
   return true;
 }
 

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <map>
 
+#include "startup/data_faults.h"
+#include "startup/setting_keys.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
 
@@ -17,13 +19,10 @@ namespace {
 
 constexpr size_t kLongestLine = TableLineSize - 1;
 
-const char* const kWeaponFields[13] = {
-    "muzzle speed",   "dragAlong",        "dragAcross",        "pierceCost",     "ricochetBonus",
-    "tracerEvery",    "ammoTrailLength",  "tracerTrailLength", "ammoTrailWidth", "tracerTrailWidth",
-    "ammoTrailAlpha", "tracerTrailAlpha", "tracerColour"};
-const char* const kSurfaceFields[5] = {"ricochetThreshold", "ricochetAngleLoss", "ricochetKeep",
-                                       "ricochetScatter", "pierceResistance"};
-const char* const kSurfaceKeys[SurfaceClassCount] = {"N", "SP", "S", "W", "D", "C", "P"};
+// The names the plug-in's own fault checks print.
+const auto& kWeaponFields = weaponFieldNames;
+const auto& kSurfaceFields = surfaceFieldNames;
+const auto& kSurfaceKeys = surfaceKeyNames;
 
 // What a value beyond the float range does: it is stored as an infinity of its sign.
 struct Endless {
@@ -82,25 +81,9 @@ std::string EndlessNote(const std::string& what, const char* name, float stored)
   return note;
 }
 
-struct IniKey {
-  const char* section;
-  const char* key;
-  bool integer;
-};
 // The 21 keys in their order, then the drawing switch TracerBatch and Reload.
-const IniKey kIniKeys[23] = {
-    {"PELLIX", "MaxPellix", true},       {"PELLIX", "MaxWeapon", true},
-    {"PHYSICS", "RangeMult", false},     {"PHYSICS", "Gravity", true},
-    {"PHYSICS", "GravityMult", false},   {"PHYSICS", "AirResist", true},
-    {"PHYSICS", "Ricochet", true},       {"PHYSICS", "Pierce", true},
-    {"PHYSICS", "MaxLoop", true},        {"PHYSICS", "MinSpeed", false},
-    {"PHYSICS", "ColBias", false},       {"PHYSICS", "SolidBias", false},
-    {"PHYSICS", "SolidLoop", true},      {"GRAPHICS", "TracerType", true},
-    {"GRAPHICS", "AfterEffect", true},   {"GRAPHICS", "TracerBloom", false},
-    {"GRAPHICS", "RefractSize", false},  {"GRAPHICS", "AmRefractLen", false},
-    {"GRAPHICS", "TrRefractLen", false}, {"GRAPHICS", "AmTailBias", false},
-    {"GRAPHICS", "TrTailBias", false},   {"GRAPHICS", "TracerBatch", true},
-    {"PELLIX", "Reload", true}};
+using IniKey = SettingKey;
+const auto& kIniKeys = settingKeys;
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -403,7 +386,7 @@ void LintIniFile(std::vector<Finding>& out, const std::string& dir) {
     const std::string name = Trim(line.substr(0, eq));
     const IniKey* key = FindKey(name);
     if (!key) {
-      c.Fault(n, "'" + name + "' is not one of the 23 keys: ignored");
+      c.Fault(n, "'" + name + "' is not one of the " + std::to_string(SettingKeyCount) + " keys: ignored");
       continue;
     }
     if (Lower(section) != Lower(key->section)) {
