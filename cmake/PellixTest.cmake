@@ -77,7 +77,7 @@ function(pellix_wine_fixtures)
   if(TARGET effect_builder)
     pellix_wine_add_test(NAME effect.build COMMAND ${CMAKE_COMMAND}
       -DBUILDER=$<TARGET_FILE:effect_builder> -DOUT=${PELLIX_TEST_EFFECT}
-      "-DCOPIES=$<TARGET_FILE_DIR:device_drawing_test>;$<TARGET_FILE_DIR:device_bench>"
+      "-DCOPIES=$<TARGET_FILE_DIR:device_drawing_test>|$<TARGET_FILE_DIR:device_bench>"
       -P ${PROJECT_SOURCE_DIR}/tools/effect_builder/write_effect.cmake)
     set_tests_properties(effect.build PROPERTIES FIXTURES_SETUP effect)
   endif()
