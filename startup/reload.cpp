@@ -80,12 +80,10 @@ void Append(char* text, size_t& length, size_t capacity, const char* line, size_
 
 struct FaultLines {
   int written = 0;
-  int total = 0;
 };
 
 void LogFault(void* context, const char* file, int line, const char* reason) {
   auto& lines = *static_cast<FaultLines*>(context);
-  ++lines.total;
   if (lines.written >= ReloadFaultLines) return;
   ++lines.written;
   if (line > 0) {
@@ -380,6 +378,7 @@ void ReloadLogLine(const char* format, ...) {
   if (written < 0) return;
   size_t n = std::strlen(line);
   line[n++] = '\n';
+  if (pendingLength + n > sizeof pending) FlushReloadLog();  // a long reload: write what waits
   Append(pending, pendingLength, sizeof pending, line, n);
 }
 
