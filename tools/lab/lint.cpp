@@ -33,8 +33,8 @@ struct Endless {
 };
 const Endless kEndless[] = {
     {"RangeMult", "no shot expires by time", "every shot has expired when it is made"},
-    {"GravityMult", "with Gravity on, every force step would give an endless velocity and is "
-                    "skipped (no gravity, no drag)", nullptr},
+    {"GravityMult", "with Gravity on, the first force step gives an endless velocity: every "
+                    "round ends there", nullptr},
     {"MinSpeed", "every impact stops the round", "no round is too slow to go on after an impact"},
     {"ColBias", "no push-off and no sweep: a round that goes on starts from the hit point",
      nullptr},
@@ -48,9 +48,9 @@ const Endless kEndless[] = {
     {"TrTailBias", "tracers' strips would be endlessly bright: none is drawn",
      "tracers' strips would be endlessly dark: none is drawn"},
     {"dragAlong", "the drag along the path is at its cap (AirResist on)",
-     "with AirResist on, every force step would give an endless velocity and is skipped"},
+     "with AirResist on, the first force step gives an endless velocity: the round ends there"},
     {"dragAcross", "the drag across the path is at its cap (AirResist on)",
-     "with AirResist on, every force step would give an endless velocity and is skipped"},
+     "with AirResist on, the first force step gives an endless velocity: the round ends there"},
     {"pierceCost", "a round stops on its way out of any solid that resists",
      "a way out of a resisting solid would give endless energy: the round stops there"},
     {"ricochetBonus", "every hit against a surface may ricochet, at any angle",
