@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "startup/tables.h"
@@ -64,6 +65,26 @@ TEST(LabDiff, ChangedDragShowsInThatWeaponsRowsOnly) {
   EXPECT_NE(html.find("class=\"series old\" data-series=\"weapon 5\""), std::string::npos);
   EXPECT_NE(html.find("stroke-dasharray=\"6 4\""), std::string::npos);
   std::filesystem::remove_all(dir);
+}
+
+// A type up to MaxWeapon without a line has no row of its own and never flies; only a type
+// above MaxWeapon uses row 0.
+TEST(LabDiff, ARowThatGoesSaysWhatItsTypeFliesWith) {
+  const std::string noLine = CopySampleData("no-line"), beyond = CopySampleData("beyond");
+  EditFile(noLine, "pellix_weapon.dat", "7     850", ";7     850");
+  EditFile(beyond, "pellix.ini", "MaxWeapon=7", "MaxWeapon=6");
+  for (const auto& [dir, says] : {std::pair{noLine, "type 7 has no line, so no shot of it can fly"},
+                                  std::pair{beyond, "type 7 is above MaxWeapon and uses row 0"}}) {
+    DiffResult r;
+    std::string error;
+    ASSERT_TRUE(DiffFolders(PELLIX_SAMPLE_DATA, dir, DefaultDiffOptions(), r, error)) << error;
+    std::ostringstream text;
+    PrintDiffText(r, DefaultDiffOptions(), text);
+    EXPECT_NE(text.str().find(std::string("weapon row 7 is only in OLD: in NEW weapon ") + says),
+              std::string::npos)
+        << text.str();
+    std::filesystem::remove_all(dir);
+  }
 }
 
 TEST(LabDiff, SurfaceThatCannotBePiercedFlipsItsPenetrations) {
