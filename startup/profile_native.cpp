@@ -51,7 +51,7 @@ bool FindValue(const char* path, const char* section, const char* key, std::stri
   const std::string_view wantedSection = TrimProfileText(section);
   const std::string_view wantedKey = TrimProfileText(key);
   bool inWanted = SameName("", wantedSection);  // lines before any section form section ""
-  bool seenWanted = inWanted;  // the first section of the wanted name has begun
+  bool seenWanted = inWanted;                   // the first section of the wanted name has begun
   ProfileLines lines(text);
   ProfileLine line;
   while (lines.Next(line)) {

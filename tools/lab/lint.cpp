@@ -34,8 +34,10 @@ struct Endless {
 };
 const Endless kEndless[] = {
     {"RangeMult", "no shot expires by time", "every shot has expired when it is made"},
-    {"GravityMult", "with Gravity on, every force step would give an endless velocity and is "
-                    "skipped (no gravity, no drag)", nullptr},
+    {"GravityMult",
+     "with Gravity on, every force step would give an endless velocity and is "
+     "skipped (no gravity, no drag)",
+     nullptr},
     {"MinSpeed", "every impact stops the round", "no round is too slow to go on after an impact"},
     {"ColBias", "no push-off and no sweep: a round that goes on starts from the hit point",
      nullptr},
@@ -54,8 +56,7 @@ const Endless kEndless[] = {
      "with AirResist on, every force step would give an endless velocity and is skipped"},
     {"pierceCost", "a round stops on its way out of any solid that resists",
      "a way out of a resisting solid would give endless energy: the round stops there"},
-    {"ricochetBonus", "every hit against a surface may ricochet, at any angle",
-     "no hit ricochets"},
+    {"ricochetBonus", "every hit against a surface may ricochet, at any angle", "no hit ricochets"},
     {"ammoTrailLength", "a plain round's trail never shows", nullptr},
     {"tracerTrailLength", "a tracer's trail never shows", nullptr},
     {"ammoTrailWidth", "a plain round's trail cannot be drawn: it is shrunk to its head", nullptr},
@@ -65,10 +66,14 @@ const Endless kEndless[] = {
     {"ricochetAngleLoss", "every ricochet off this surface keeps no speed", nullptr},
     {"ricochetKeep", "every ricochet off this surface keeps all its speed and damage",
      "every ricochet off this surface keeps no speed and no damage"},
-    {"ricochetScatter", "every ricochet off this surface would scatter endlessly: the round "
-                        "stops at the hit instead", nullptr},
-    {"pierceResistance", "every round stops on its way out of this surface, unless it pierces "
-                         "at no cost", "the surface cannot be pierced"},
+    {"ricochetScatter",
+     "every ricochet off this surface would scatter endlessly: the round "
+     "stops at the hit instead",
+     nullptr},
+    {"pierceResistance",
+     "every round stops on its way out of this surface, unless it pierces "
+     "at no cost",
+     "the surface cannot be pierced"},
 };
 
 // "NAME is beyond the float range: stored as inf, so ..." for a stored infinity.
@@ -164,25 +169,28 @@ class Collector {
     line_ = line;
     text_ = std::move(text);
   }
+  // Put before each reason: where in a long line the read began.
+  void Prefix(std::string prefix) { prefix_ = std::move(prefix); }
   void Fault(std::string reason) { Add(true, false, std::move(reason)); }
   void Warn(std::string reason) { Add(false, true, std::move(reason)); }
   void Note(std::string reason) { Add(false, false, std::move(reason)); }
-  // A finding about the file as a whole.
-  void FileFault(std::string reason) { out_.push_back({file_, 0, true, false, std::move(reason), ""}); }
-  void FileWarn(std::string reason) { out_.push_back({file_, 0, false, true, std::move(reason), ""}); }
-  void FileNote(std::string reason) { out_.push_back({file_, 0, false, false, std::move(reason), ""}); }
+  // Findings about the file as a whole.
+  void FileFault(std::string reason) { AddForFile(true, false, std::move(reason)); }
+  void FileWarn(std::string reason) { AddForFile(false, true, std::move(reason)); }
+  void FileNote(std::string reason) { AddForFile(false, false, std::move(reason)); }
 
  private:
   void Add(bool fault, bool warning, std::string reason) {
-    out_.push_back({file_, line_, fault, warning, prefix + std::move(reason), text_});
+    out_.push_back({file_, line_, fault, warning, prefix_ + std::move(reason), text_});
+  }
+  void AddForFile(bool fault, bool warning, std::string reason) {
+    out_.push_back({file_, 0, fault, warning, std::move(reason), ""});
   }
   std::vector<Finding>& out_;
   std::string file_;
   int line_ = 0;
   std::string text_;
-
- public:
-  std::string prefix;  // before each reason: where in a long line the read began
+  std::string prefix_;
 };
 
 // One read of a data file's reader: a line, or a part of a line longer than it takes at once.
@@ -257,8 +265,8 @@ bool CheckFields(Collector& c, const char* line, int stored, const char* const (
     c.Fault("only " + std::to_string(stored) + " of " + std::to_string(expected) +
             " fields read: " + scanStop);
   } else if (values > expected) {
-    c.Warn(std::to_string(values) + " values after " + afterWhat + ", " +
-           std::to_string(expected) + " expected: the last " + std::to_string(values - expected) +
+    c.Warn(std::to_string(values) + " values after " + afterWhat + ", " + std::to_string(expected) +
+           " expected: the last " + std::to_string(values - expected) +
            " are ignored (a value added in the middle moves the ones after it one column right)");
   }
   return true;
@@ -268,9 +276,9 @@ bool CheckFields(Collector& c, const char* line, int stored, const char* const (
 bool CommonLineChecks(Collector& c, const std::vector<DataRead>& reads, size_t i) {
   const DataRead& read = reads[i];
   c.At(read.line, Quoted(read.raw));
-  c.prefix = read.from > 0 ? "from character " + std::to_string(read.from + 1) + " on, read as " +
-                                 "a line of its own: "
-                           : "";
+  c.Prefix(read.from > 0 ? "from character " + std::to_string(read.from + 1) +
+                               " on, read as a line of its own: "
+                         : "");
   if (read.from == 0 && read.lineGoesOn) {
     std::string whole;
     bool more = false;  // anything but the line end after the first read
@@ -323,23 +331,28 @@ std::vector<std::pair<uint32_t, uint32_t>> TypesWithoutLine(const Rows& filled, 
 // Legal weapon values that break play or are almost surely typos: the fields that the line
 // itself stored, as it gives them.
 void WeaponPlausibility(Collector& c, const WeaponBallistics& row, int stored) {
+  // With AirResist on, a step of one time unit (40 ms) takes 0.2 x min(drag, 1) off each part.
   const float* fields = &row.speedFactor;
+  const char* const tooHigh[2] = {
+      "each 40 ms step takes 20 % of the speed off, the most that drag can: two thirds of it "
+      "within 200 ms",
+      "each 40 ms step takes 20 % off the motion across the path, the most that drag can: the "
+      "wind carries the round along at once"};
+  const char* const negative[2] = {"the round speeds up as it flies",
+                                   "its motion across the path grows as it flies"};
   for (int k : {1, 2}) {
     const float drag = fields[k];
     if (k >= stored || std::isinf(drag)) continue;
-    if (drag >= 1.0f) {
-      c.Warn(std::string(kWeaponFields[k]) + " " + Shown(drag) + " is at or above 1 per time " +
-             "step: with AirResist on that drag is capped, and takes 20 % of the speed off " +
-             "every 40 ms");
-    } else if (drag < 0.0f) {
-      c.Warn(std::string(kWeaponFields[k]) + " " + Shown(drag) + " is negative: with AirResist " +
-             "on the round speeds up as it flies");
+    if (drag >= 1.0f || drag < 0.0f) {
+      c.Warn(std::string(kWeaponFields[k]) + " " + Shown(drag) +
+             (drag >= 1.0f ? " is at or above 1 per time step" : " is negative") +
+             ": with AirResist on, " + (drag >= 1.0f ? tooHigh : negative)[k - 1]);
     }
   }
   if (stored > 5 && row.tracerEvery < 0) {
-    c.Warn("tracerEvery " + std::to_string(row.tracerEvery) + " is below 0: it works as " +
-           std::to_string(-static_cast<int64_t>(row.tracerEvery)) + " (every " +
-           std::to_string(-static_cast<int64_t>(row.tracerEvery)) + "th round a tracer)");
+    const std::string every = std::to_string(-static_cast<int64_t>(row.tracerEvery));
+    c.Warn("tracerEvery " + std::to_string(row.tracerEvery) + " is below 0: it works as " + every +
+           " (one round in " + every + " is a tracer)");
   }
   const int32_t alphas[2] = {row.ammoTrailAlpha, row.tracerTrailAlpha};
   for (int k = 0; k < 2; ++k) {
@@ -429,20 +442,22 @@ void LintWeaponFile(std::vector<Finding>& out, const std::string& dir, const Set
     // The muzzle speed is the first field of every line that stores anything.
     rows[r] = {reads[i].line, Quoted(reads[i].raw), row.speedFactor};
   }
-  c.prefix.clear();
+  c.Prefix("");
   if (rows.find(0) == rows.end()) {
-    c.FileFault("weapon row 0 is not filled: no shot of weapon type 0 can fly, nor of any type "
-                "above MaxWeapon, which uses row 0");
+    c.FileFault(
+        "weapon row 0 is not filled: no shot of weapon type 0 can fly, nor of any type "
+        "above MaxWeapon, which uses row 0");
   }
   for (const auto& [first, last] : TypesWithoutLine(rows, weaponCount)) {
     const bool one = first == last;
-    c.FileWarn((one ? "weapon type " + std::to_string(first) + " has"
-                    : "weapon types " + std::to_string(first) + " to " + std::to_string(last) +
-                          " have") +
-               " no line (MaxWeapon " + std::to_string(weaponCount - 1) + "): " +
-               (one ? "its speedFactor is 0, so no shot of it" : "their speedFactor is 0, so no "
-                                                                 "shot of them") +
-               " can fly; only types above MaxWeapon use row 0");
+    c.FileWarn(
+        (one ? "weapon type " + std::to_string(first) + " has"
+             : "weapon types " + std::to_string(first) + " to " + std::to_string(last) + " have") +
+        " no line (MaxWeapon " + std::to_string(weaponCount - 1) + "): " +
+        (one ? "its speedFactor is 0, so no shot of it"
+             : "their speedFactor is 0, so no "
+               "shot of them") +
+        " can fly; only types above MaxWeapon use row 0");
   }
   // The speed floor of every impact, against each row's muzzle speed (a round that only slows
   // below it later is the range table's to show).
@@ -512,7 +527,8 @@ void LintSurfaceFile(std::vector<Finding>& out, const std::string& dir) {
     ConvertSurfaceRow(row);
     const float* values = &row.ricochetThreshold;
     for (int k = 0; k < fields; ++k) {
-      if (std::isinf(values[k])) c.Note(EndlessNote(kSurfaceFields[k], kSurfaceFields[k], values[k]));
+      if (std::isinf(values[k]))
+        c.Note(EndlessNote(kSurfaceFields[k], kSurfaceFields[k], values[k]));
     }
     if (auto it = filledAt.find(cls); it != filledAt.end()) {
       c.Fault(std::string("surface class ") + kSurfaceKeys[cls] + " was already given at line " +
@@ -521,8 +537,9 @@ void LintSurfaceFile(std::vector<Finding>& out, const std::string& dir) {
     filledAt[cls] = reads[i].line;
   }
   if (filledAt.empty()) {
-    c.FileFault("no line fills a surface class: every surface row stays zero (no ricochet, "
-                "pierced at no cost)");
+    c.FileFault(
+        "no line fills a surface class: every surface row stays zero (no ricochet, "
+        "pierced at no cost)");
     return;
   }
   for (int32_t k = 0; k < SurfaceClassCount; ++k) {
@@ -617,8 +634,8 @@ void IniPlausibility(Collector& c, const Settings& s,
                                "with 1"));
   }
   if (s.minSpeedScaled < 0.0f && !std::isinf(s.minSpeedScaled) && at("physics/minspeed")) {
-    c.Warn("MinSpeed " + Shown(static_cast<double>(s.minSpeedScaled) / 25.0) + " is negative: " +
-           "no round is too slow to go on after an impact, as with 0");
+    c.Warn("MinSpeed " + Shown(static_cast<double>(s.minSpeedScaled) / 25.0) +
+           " is negative: " + "no round is too slow to go on after an impact, as with 0");
   }
 }
 
@@ -730,8 +747,8 @@ Table FindingsTable(const std::vector<Finding>& findings) {
   t.title = "lint";
   t.columns = {"file", "line", "kind", "reason", "text"};
   for (const Finding& f : findings) {
-    t.rows.push_back({Text(f.file), Integer(f.line), Text(FindingKind(f)), Text(f.reason),
-                      Text(f.text)});
+    t.rows.push_back(
+        {Text(f.file), Integer(f.line), Text(FindingKind(f)), Text(f.reason), Text(f.text)});
   }
   return t;
 }

@@ -41,8 +41,9 @@ int main(int argc, char** argv) {
   Common lintOpts;
   std::string lintDir;
   auto* lint = app.add_subcommand(
-      "lint", "every line that start-up would ignore, cut short or misread (exit 1 on a fault), "
-              "and values that break play (warnings)");
+      "lint",
+      "every line that start-up would ignore, cut short or misread (exit 1 on a fault), "
+      "and values that break play (warnings)");
   lint->add_option("DIR", lintDir, "folder of pellix.ini and the data files")->required();
   lab::AddFormatOptions(lint, lintOpts);
   lint->callback([&] {

@@ -139,8 +139,8 @@ TEST(LabLint, TypicalMistakesAreWarnedWithTheirLineAndWhatTheyDo) {
                                          "value moves every value after it one column to the "
                                          "left (muzzle speed reads as 0.008)"},
       {"pellix_weapon.dat", 25, "warning", "dragAlong 1.5 is at or above 1 per time step"},
-      {"pellix_weapon.dat", 25, "warning", "dragAcross -0.03 is negative: with AirResist on the "
-                                           "round speeds up"},
+      {"pellix_weapon.dat", 25, "warning", "dragAcross -0.03 is negative: with AirResist on, its "
+                                           "motion across the path grows"},
       {"pellix_weapon.dat", 25, "warning", "tracerEvery -3 is below 0: it works as 3"},
       {"pellix_weapon.dat", 25, "warning", "tracerTrailAlpha 300 is outside 0 to 255: only its "
                                            "low byte counts, so it is drawn with alpha 44"},

@@ -118,8 +118,10 @@ TEST(LabRangeData, EveryShippedWeaponFliesAndHurtsTenUnitsOut) {
     LabSession session;
     std::string error;
     ASSERT_TRUE(session.Load(PELLIX_SAMPLE_DATA, error,
-                             {{"PHYSICS/Gravity", physics}, {"PHYSICS/AirResist", physics},
-                              {"PHYSICS/Ricochet", physics}, {"PHYSICS/Pierce", physics}}))
+                             {{"PHYSICS/Gravity", physics},
+                              {"PHYSICS/AirResist", physics},
+                              {"PHYSICS/Ricochet", physics},
+                              {"PHYSICS/Pierce", physics}}))
         << error;
     ASSERT_GE(settings.weaponCount, 8);
     for (int32_t type = 0; type <= settings.weaponCount; ++type) {
