@@ -13,6 +13,7 @@
 #include "startup/settings.h"
 #include "startup/tables.h"
 #include "tools/lab/lab_session.h"
+#include "tools/lab/weapon_line.h"
 
 namespace pellix::lab {
 
@@ -125,16 +126,6 @@ std::string PathIn(const std::string& dir, const char* name) {
   return (std::filesystem::path(dir) / name).string();
 }
 
-bool ReadWholeFile(const std::string& path, std::string& text) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  char chunk[4096];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-  std::fclose(file);
-  return true;
-}
-
 // A value as people write it: 0.008, 1.5, 625.
 std::string Shown(double value) {
   char buffer[32];
@@ -202,10 +193,15 @@ struct DataRead {
   const char* chars() const { return raw.c_str(); }  // as the reader takes them: up to a NUL
 };
 
-// The file read as start-up reads it, through the same reader; false when it cannot be opened.
-bool ReadDataFile(const std::string& path, std::vector<DataRead>& reads, bool& byteOrderMark) {
-  std::FILE* file = std::fopen(path.c_str(), "r");  // text mode, as start-up opens it
-  if (!file) return false;
+// The file read as start-up reads it, through the same reader. False, with a fault, when it
+// cannot be opened; a byte-order mark is noted.
+bool ReadDataFile(Collector& c, const std::string& dir, const char* name,
+                  std::vector<DataRead>& reads) {
+  std::FILE* file = std::fopen(PathIn(dir, name).c_str(), "r");  // text mode, as start-up's
+  if (!file) {
+    c.FileFault("the file cannot be opened: start-up stops and the plug-in stays inactive");
+    return false;
+  }
   TableLineReader reader(file);
   char line[TableLineSize];
   int number = 1;
@@ -219,8 +215,11 @@ bool ReadDataFile(const std::string& path, std::vector<DataRead>& reads, bool& b
       from += reader.Length();
     }
   }
-  byteOrderMark = reader.SkippedByteOrderMark();
   std::fclose(file);
+  if (reader.SkippedByteOrderMark()) {
+    c.At(1, Quoted(reads.empty() ? "" : reads[0].raw));
+    c.Note("the file starts with a UTF-8 byte-order mark, which start-up skips");
+  }
   return true;
 }
 
@@ -385,15 +384,7 @@ struct StoredRow {
 void LintWeaponFile(std::vector<Finding>& out, const std::string& dir, const Settings& s) {
   Collector c(out, "pellix_weapon.dat");
   std::vector<DataRead> reads;
-  bool mark = false;
-  if (!ReadDataFile(PathIn(dir, "pellix_weapon.dat"), reads, mark)) {
-    c.FileFault("the file cannot be opened: start-up stops and the plug-in stays inactive");
-    return;
-  }
-  if (mark) {
-    c.At(1, Quoted(reads.empty() ? "" : reads[0].raw));
-    c.Note("the file starts with a UTF-8 byte-order mark, which start-up skips");
-  }
+  if (!ReadDataFile(c, dir, "pellix_weapon.dat", reads)) return;
   const int32_t weaponCount = s.weaponCount;
   std::map<uint32_t, StoredRow> rows;
   for (size_t i = 0; i < reads.size(); ++i) {
@@ -479,15 +470,7 @@ void LintWeaponFile(std::vector<Finding>& out, const std::string& dir, const Set
 void LintSurfaceFile(std::vector<Finding>& out, const std::string& dir) {
   Collector c(out, "pellix_surface.dat");
   std::vector<DataRead> reads;
-  bool mark = false;
-  if (!ReadDataFile(PathIn(dir, "pellix_surface.dat"), reads, mark)) {
-    c.FileFault("the file cannot be opened: start-up stops and the plug-in stays inactive");
-    return;
-  }
-  if (mark) {
-    c.At(1, Quoted(reads.empty() ? "" : reads[0].raw));
-    c.Note("the file starts with a UTF-8 byte-order mark, which start-up skips");
-  }
+  if (!ReadDataFile(c, dir, "pellix_surface.dat", reads)) return;
   std::map<int32_t, int> filledAt;
   for (size_t i = 0; i < reads.size(); ++i) {
     if (!CommonLineChecks(c, reads, i)) {
@@ -644,7 +627,7 @@ void IniPlausibility(Collector& c, const Settings& s,
 void LintIniFile(std::vector<Finding>& out, const std::string& dir, const Settings& s) {
   Collector c(out, "pellix.ini");
   std::string text;
-  if (!ReadWholeFile(PathIn(dir, "pellix.ini"), text)) {
+  if (!ReadFileBytes(PathIn(dir, "pellix.ini"), text)) {
     c.FileNote("no settings file: every setting takes its default");
     return;
   }
@@ -716,7 +699,7 @@ const char* FindingKind(const Finding& f) {
 
 bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
   std::string text;
-  if (!ReadWholeFile(path, text)) return false;
+  if (!ReadFileBytes(path, text)) return false;
   lines.clear();
   size_t pos = 0;
   while (pos < text.size()) {
