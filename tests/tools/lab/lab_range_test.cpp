@@ -114,6 +114,31 @@ TEST(LabRangeData, ARowWithoutMuzzleSpeedNeverFlies) {
   EXPECT_FALSE(RunRange(session, o).points.empty());
 }
 
+// What ships: a shot of every weapon type up to MaxWeapon (and of the one after, row 0's)
+// flies, and a hit 10 units out deals damage, with physics off and as --physics turns it on.
+TEST(LabRangeData, EveryShippedWeaponFliesAndHurtsTenUnitsOut) {
+  for (const char* physics : {"0", "1"}) {
+    LabSession session;
+    std::string error;
+    ASSERT_TRUE(session.Load(PELLIX_SAMPLE_DATA, error,
+                             {{"PHYSICS/Gravity", physics},
+                              {"PHYSICS/AirResist", physics},
+                              {"PHYSICS/Ricochet", physics},
+                              {"PHYSICS/Pierce", physics}}))
+        << error;
+    ASSERT_GE(settings.weaponCount, 8);
+    for (int32_t type = 0; type <= settings.weaponCount; ++type) {
+      SCOPED_TRACE("physics " + std::string(physics) + ", weapon type " + std::to_string(type));
+      RangeOptions o;
+      o.weapon = type;
+      const RangeResult r = RunRange(session, o);
+      RangePoint at{};
+      ASSERT_TRUE(RangeAt(r, 10.0f, at)) << r.end;
+      EXPECT_GT(at.hitDamage, 0);
+    }
+  }
+}
+
 TEST(LabRangeData, SettingOverridesGoThroughTheSettingsReader) {
   LabSession session;
   std::string error;
