@@ -12,7 +12,6 @@
 #include "startup/setting_keys.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
-#include "startup/text_lines.h"
 
 namespace pellix {
 

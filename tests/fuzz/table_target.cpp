@@ -8,7 +8,6 @@
 #include "startup/file_access.h"
 #include "startup/profile.h"
 #include "startup/tables.h"
-#include "startup/text_lines.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_targets.h"
 #include "tests/fuzz/pool_invariants.h"

@@ -111,23 +111,11 @@ std::string Shown(double value) {
   return buffer;
 }
 
-// A line as it can be quoted: its line end dropped, control chars and bytes beyond ASCII as
-// \xNN (a byte-order mark or a NUL shows), cut after 100 chars.
+// A line as it can be quoted (the reload's fault lines quote the same way).
 std::string Quoted(std::string_view line) {
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-  std::string out;
-  for (size_t i = 0; i < line.size() && i < 100; ++i) {
-    const auto c = static_cast<unsigned char>(line[i]);
-    if ((c < 0x20 && c != '\t') || c >= 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  if (line.size() > 100) out += "...";
-  return out;
+  char quoted[QuotedTextSize];
+  QuoteText(line.data(), line.size(), quoted);
+  return quoted;
 }
 
 class Collector {
@@ -199,18 +187,6 @@ bool ReadDataFile(Collector& c, const std::string& dir, const char* name,
     c.Note("the file starts with a UTF-8 byte-order mark, which start-up skips");
   }
   return true;
-}
-
-// The number of white-space-separated words of a line, as the scans split it.
-int CountWords(const char* line) {
-  int words = 0;
-  for (const char* p = line; *p;) {
-    while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
-    if (!*p) break;
-    ++words;
-    while (*p && !std::isspace(static_cast<unsigned char>(*p))) ++p;
-  }
-  return words;
 }
 
 // The number of values after the line's first word against the fields expected, and how many

@@ -37,6 +37,32 @@ void ExpectFindings(const std::vector<Finding>& findings, const Expected (&expec
   }
 }
 
+// The reload refuses a file for exactly the faults lint reports, in lint's words, and for no
+// warning or note.
+void ExpectTheReloadsChecksFindLintsFaults(const std::string& dir) {
+  std::vector<std::string> lint, reload;
+  for (const Finding& f : LintFolder(dir)) {
+    if (f.fault) lint.push_back(f.file + ":" + std::to_string(f.line) + ": " + f.reason);
+  }
+  const FaultSink sink{[](void* out, const char* file, int line, const char* reason) {
+                         static_cast<std::vector<std::string>*>(out)->push_back(
+                             std::string(file) + ":" + std::to_string(line) + ": " + reason);
+                       },
+                       &reload};
+  std::vector<std::string> text;
+  for (const char* name : {"pellix.ini", "pellix_weapon.dat", "pellix_surface.dat"}) {
+    std::ifstream in(dir + "/" + name, std::ios::binary);
+    text.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  Settings s{};
+  ReadSettings(SystemProfile(), (dir + "/pellix.ini").c_str(), s);
+  std::vector<int32_t> filledAt(static_cast<size_t>(s.weaponCount));
+  CheckSettingsFaults(text[0].data(), text[0].size(), sink);
+  CheckWeaponFaults(text[1].data(), text[1].size(), s.weaponCount, filledAt.data(), sink);
+  CheckSurfaceFaults(text[2].data(), text[2].size(), sink);
+  EXPECT_EQ(reload, lint) << dir;
+}
+
 TEST(LabLint, SampleDataIsClean) {
   const auto findings = LintFolder(PELLIX_SAMPLE_DATA);
   for (const auto& f : findings) ADD_FAILURE() << f.file << ":" << f.line << ": " << f.reason;
@@ -87,6 +113,7 @@ TEST(LabLint, BrokenCopyListsEveryFaultWithItsLine) {
   ASSERT_EQ(findings.size(), std::size(expected));
   ExpectFindings(findings, expected);
   EXPECT_TRUE(AnyFault(findings));
+  ExpectTheReloadsChecksFindLintsFaults(std::string(PELLIX_LAB_FIXTURES) + "/broken");
 }
 
 // Values beyond the float range are kept as infinities: notes that say what each will do.
@@ -108,6 +135,7 @@ TEST(LabLint, ValuesBeyondTheFloatRangeAreNotedWithWhatTheyDo) {
   const auto findings = LintFolder(std::string(PELLIX_LAB_FIXTURES) + "/endless");
   ASSERT_GE(findings.size(), std::size(expected));
   ExpectFindings(findings, expected);
+  ExpectTheReloadsChecksFindLintsFaults(std::string(PELLIX_LAB_FIXTURES) + "/endless");
   EXPECT_EQ(std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
               return f.fault;
             }),
@@ -169,6 +197,7 @@ TEST(LabLint, TypicalMistakesAreWarnedWithTheirLineAndWhatTheyDo) {
   const auto findings = LintFolder(dir);
   ASSERT_EQ(findings.size(), std::size(expected));
   ExpectFindings(findings, expected);
+  ExpectTheReloadsChecksFindLintsFaults(dir);
   EXPECT_EQ(findings[4].text, "5     0.008  0.040  0.80   0.00  4     8.0     16.0  0.03  0.07 90 "
                               "   230 0xFFFF4020");
 
@@ -185,6 +214,8 @@ TEST(LabLint, TypicalMistakesAreWarnedWithTheirLineAndWhatTheyDo) {
   EXPECT_EQ(empty.back().reason, "no line fills a surface class: every surface row stays zero "
                                  "(no ricochet, pierced at no cost)");
   EXPECT_TRUE(AnyFault(empty));
+  ExpectTheReloadsChecksFindLintsFaults(dir);
+  ExpectTheReloadsChecksFindLintsFaults(std::string(PELLIX_LAB_FIXTURES) + "/warnings");
 }
 
 TEST(LabLint, MissingFilesAreNamed) {
@@ -207,33 +238,6 @@ TEST(LabLint, OutputFormatsCarryEveryFinding) {
   EXPECT_EQ(std::count(c.begin(), c.end(), '\n'), static_cast<long>(findings.size() + 1));
   EXPECT_NE(c.find("pellix_weapon.dat,5,fault,muzzle speed 0"), std::string::npos);
   EXPECT_NE(json.str().find("\"line\": 11"), std::string::npos);
-}
-
-// The reload refuses a file for exactly the faults lint reports, in lint's words.
-TEST(LabLint, TheReloadsChecksFindLintsFaults) {
-  for (const char* dir : {PELLIX_LAB_FIXTURES "/broken", PELLIX_LAB_FIXTURES "/endless"}) {
-    std::vector<std::string> lint, reload;
-    for (const Finding& f : LintFolder(dir)) {
-      if (f.fault) lint.push_back(f.file + ":" + std::to_string(f.line) + ": " + f.reason);
-    }
-    const FaultSink sink{[](void* out, const char* file, int line, const char* reason) {
-                           static_cast<std::vector<std::string>*>(out)->push_back(
-                               std::string(file) + ":" + std::to_string(line) + ": " + reason);
-                         },
-                         &reload};
-    std::vector<std::string> text;
-    for (const char* name : {"pellix.ini", "pellix_weapon.dat", "pellix_surface.dat"}) {
-      std::ifstream in(std::string(dir) + "/" + name, std::ios::binary);
-      text.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    Settings s{};
-    ReadSettings(SystemProfile(), (std::string(dir) + "/pellix.ini").c_str(), s);
-    std::vector<int32_t> filledAt(static_cast<size_t>(s.weaponCount));
-    CheckSettingsFaults(text[0].data(), text[0].size(), sink);
-    CheckWeaponFaults(text[1].data(), text[1].size(), s.weaponCount, filledAt.data(), sink);
-    CheckSurfaceFaults(text[2].data(), text[2].size(), sink);
-    EXPECT_EQ(reload, lint) << dir;
-  }
 }
 
 // watch: one run at once, one more when a saved file has settled (a look that finds the
