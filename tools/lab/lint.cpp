@@ -676,6 +676,16 @@ std::vector<Finding> LintFolder(const std::string& dir) {
   return findings;
 }
 
+void PrintFindings(std::ostream& out, const std::vector<Finding>& findings) {
+  for (const auto& f : findings) {
+    out << f.file;
+    if (f.line > 0) out << ":" << f.line;
+    out << ": " << (f.fault ? "" : std::string(FindingKind(f)) + ": ") << f.reason << "\n";
+    if (f.line > 0) out << "  | " << f.text << "\n";
+  }
+  if (findings.empty()) out << "clean\n";
+}
+
 Table FindingsTable(const std::vector<Finding>& findings) {
   Table t;
   t.title = "lint";

@@ -72,13 +72,7 @@ extern "C" void OnInterrupt(int) { interrupted = 1; }
 }  // namespace
 
 void PrintWatchRun(const std::string& dir, const WatchOptions& options, std::ostream& out) {
-  const auto findings = LintFolder(dir);
-  for (const auto& f : findings) {
-    out << f.file;
-    if (f.line > 0) out << ":" << f.line;
-    out << ": " << (f.fault ? "" : "note: ") << f.reason << "\n";
-  }
-  if (findings.empty()) out << "clean\n";
+  PrintFindings(out, LintFolder(dir));
   PrintTable(out, SummaryTable(dir, options), OutputFormat::Text);
 }
 
