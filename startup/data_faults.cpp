@@ -69,16 +69,6 @@ string_view Trim(string_view s) {
   return s;
 }
 
-bool SameName(string_view a, string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 class Collector {
  public:
   Collector(const FaultSink& sink, const char* file) : sink_(sink), file_(file) {}
@@ -203,8 +193,8 @@ void ForEachDataRead(Collector& c, const char* text, size_t size, Line line) {
 // The values after the line's first word against the fields expected, and how many fields the
 // scan stored (`first`: the first field as scanned). False when none: the line is ignored.
 template <size_t N>
-bool CheckFields(Collector& c, int n, const char* line, int stored,
-                 const char* const (&fields)[N], const char* afterWhat, float first) {
+bool CheckFields(Collector& c, int n, const char* line, int stored, const char* const (&fields)[N],
+                 const char* afterWhat, float first) {
   if (stored <= 0) {
     c.Fault(n, "no field could be read after %s: line ignored", afterWhat);
     return false;
@@ -298,7 +288,7 @@ void CheckIniValue(Collector& c, int n, const SettingKey& key, string_view value
 
 const SettingKey* FindKey(string_view name) {
   for (const SettingKey& k : settingKeys)
-    if (SameName(name, k.key)) return &k;
+    if (SameProfileName(name, k.key)) return &k;
   return nullptr;
 }
 
@@ -307,13 +297,14 @@ int FirstSectionLine(string_view text, string_view name, int before) {
   ProfileLines lines(text);
   ProfileLine line;
   while (lines.Next(line) && line.number < before) {
-    if (line.kind == ProfileLine::Section && SameName(line.name, name)) return line.number;
+    if (line.kind == ProfileLine::Section && SameProfileName(line.name, name)) return line.number;
   }
   return 0;
 }
 
 bool IsReadSection(string_view name) {
-  return SameName(name, "pellix") || SameName(name, "physics") || SameName(name, "graphics");
+  return SameProfileName(name, "pellix") || SameProfileName(name, "physics") ||
+         SameProfileName(name, "graphics");
 }
 
 }  // namespace
@@ -352,7 +343,7 @@ int CheckSettingsFaults(const char* text, size_t size, const FaultSink& sink) {
       c.Fault(n, "'%s' is not one of the %d keys: ignored", quoted, SettingKeyCount);
       continue;
     }
-    if (!SameName(section, key->section)) {
+    if (!SameProfileName(section, key->section)) {
       if (section.empty()) {
         c.Fault(n, "%s belongs in [%s], not before any section: ignored", key->key, key->section);
       } else {
@@ -435,10 +426,11 @@ int CheckSurfaceFaults(const char* text, size_t size, const FaultSink& sink) {
     const string_view word(line, std::strcspn(line, " \t\r\n\v\f"));
     const int32_t cls = SurfaceClassOfLine(line);
     if (cls < 0) {
-      const char upper[3] = {
-          static_cast<char>(std::toupper(static_cast<unsigned char>(word.size() > 0 ? word[0] : 0))),
-          static_cast<char>(std::toupper(static_cast<unsigned char>(word.size() > 1 ? word[1] : 0))),
-          '\0'};
+      const auto upperAt = [&](size_t i) {
+        return static_cast<char>(i < word.size() ? std::toupper(static_cast<unsigned char>(word[i]))
+                                                 : 0);
+      };
+      const char upper[3] = {upperAt(0), upperAt(1), '\0'};
       const bool lowerKey =
           std::islower(static_cast<unsigned char>(line[0])) && SurfaceClassOfLine(upper) >= 0;
       if (lowerKey) {

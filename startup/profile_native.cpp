@@ -27,16 +27,6 @@
 namespace pellix {
 namespace {
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 constexpr size_t kKeptText = 64 * 1024;
 
 // The whole file, as it is on disk (ProfileLines skips a byte-order mark); valid until the
@@ -73,18 +63,19 @@ bool FindValue(const char* path, const char* section, const char* key, std::stri
   if (!ReadWholeFile(path, text)) return false;
   const std::string_view wantedSection = TrimProfileText(section);
   const std::string_view wantedKey = TrimProfileText(key);
-  bool inWanted = SameName("", wantedSection);  // lines before any section form section ""
-  bool seenWanted = inWanted;                   // the first section of the wanted name has begun
+  bool inWanted = SameProfileName("", wantedSection);  // lines before any section form section ""
+  bool seenWanted = inWanted;  // the first section of the wanted name has begun
   ProfileLines lines(text);
   ProfileLine line;
   while (lines.Next(line)) {
     if (line.kind == ProfileLine::Section) {
       if (inWanted) return false;  // only the first section of a name is searched
-      inWanted = !seenWanted && SameName(line.name, wantedSection);
+      inWanted = !seenWanted && SameProfileName(line.name, wantedSection);
       seenWanted = seenWanted || inWanted;
       continue;
     }
-    if (line.kind != ProfileLine::Key || !inWanted || !SameName(line.name, wantedKey)) continue;
+    if (line.kind != ProfileLine::Key || !inWanted || !SameProfileName(line.name, wantedKey))
+      continue;
     hasValue = line.hasValue;
     value = line.value;
     return true;
