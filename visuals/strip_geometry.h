@@ -30,6 +30,16 @@ inline constexpr uint32_t defaultTrailColour = 0x08FFFF80;
 // over from one trail to the next (the refraction pass does not write it).
 extern TracerVertex tracerStrip[TracerStripVertices];
 
+// The strip's turn in the camera's plane: the rotation about z that brings its local y axis onto
+// the screen direction (dx, dy) from the tail to the head, as the cosine and sine of
+// atan2(dy, dx) - pi / 2, that is dy / r and -dx / r, found without the angle. A direction that
+// is zero or undefined gives the layout of a trail pointing at the camera: cosine 0, sine -1.
+struct StripTurn {
+  float cosine;
+  float sine;
+};
+StripTurn TurnTowards(float dx, float dy);
+
 // The per-frame matrices: viewProj = view x projection; cameraRotationInverse = the inverse of
 // the view without its translation row. A strip's orientation is (rotation about z by its angle)
 // x cameraRotationInverse, applied to corners whose z is 0: the products that do not depend on
