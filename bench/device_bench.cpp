@@ -57,20 +57,30 @@ void* ourDeviceTable[119];
 void** bufferTable = nullptr;  // the batch buffer's own
 void* ourBufferTable[14];
 
-// The alternative submission: the batch's vertex buffer locks into memory of the bench's own,
-// and each indexed draw from it becomes a DrawIndexedPrimitiveUP of that memory (which also
-// leaves stream 0 and the indices unset, as the real thing does).
+// The alternative submission: the batch's vertex buffers lock into memory of the bench's own
+// (pass 0's, then pass 1's), and each indexed draw from them becomes a DrawIndexedPrimitiveUP of
+// that memory (which also leaves stream 0 and the indices unset, as the real thing does).
 bool fromMemory = false;
 std::vector<TracerVertex> batchMemory(2 * kSlots * TracerStripVertices);
 std::vector<uint16_t> indexMemory;
-UINT streamOffset = 0;
+const TracerVertex* streamMemory = nullptr;  // the bound buffer's memory, at its offset
+
+const TracerVertex* MemoryOf(IDirect3DVertexBuffer9* b) {
+  const bool second = b == reinterpret_cast<IDirect3DVertexBuffer9*>(tracerBatch.vertexBuffers[1]);
+  return batchMemory.data() + (second ? kSlots * TracerStripVertices : 0);
+}
+bool Ours(IDirect3DVertexBuffer9* b) {
+  return b != nullptr &&
+         (b == reinterpret_cast<IDirect3DVertexBuffer9*>(tracerBatch.vertexBuffers[0]) ||
+          b == reinterpret_cast<IDirect3DVertexBuffer9*>(tracerBatch.vertexBuffers[1]));
+}
 
 HRESULT __stdcall OurLock(IDirect3DVertexBuffer9* b, UINT o, UINT s, void** data, DWORD f) {
   if (!fromMemory) {
     return ORIGINAL(bufferTable, IDirect3DVertexBuffer9, Lock, UINT, UINT, void**, DWORD)(b, o, s,
                                                                                           data, f);
   }
-  *data = batchMemory.data();
+  *data = const_cast<TracerVertex*>(MemoryOf(b));
   return D3D_OK;
 }
 HRESULT __stdcall OurUnlock(IDirect3DVertexBuffer9* b) {
@@ -81,9 +91,9 @@ HRESULT __stdcall OurUnlock(IDirect3DVertexBuffer9* b) {
 }
 HRESULT __stdcall OurSetStreamSource(IDirect3DDevice9* d, UINT n, IDirect3DVertexBuffer9* b, UINT o,
                                      UINT s) {
-  streamOffset = o;
-  // The device must not see the buffer with the bench's table.
-  if (fromMemory && b == reinterpret_cast<IDirect3DVertexBuffer9*>(tracerBatch.vertexBuffer)) {
+  // The device must not see the buffers with the bench's table.
+  if (fromMemory && Ours(b)) {
+    streamMemory = MemoryOf(b) + o / sizeof(TracerVertex);
     return D3D_OK;
   }
   return ORIGINAL(deviceTable, IDirect3DDevice9, SetStreamSource, UINT, IDirect3DVertexBuffer9*,
@@ -99,7 +109,7 @@ HRESULT __stdcall OurDrawIndexedPrimitive(IDirect3DDevice9* d, D3DPRIMITIVETYPE 
                                           UINT minIndex, UINT vertices, UINT start, UINT n) {
   ++drawCalls;
   if (fromMemory) {
-    const auto* v = reinterpret_cast<const char*>(batchMemory.data()) + streamOffset;
+    const TracerVertex* v = streamMemory + base;
     return ORIGINAL(deviceTable, IDirect3DDevice9, DrawIndexedPrimitiveUP, D3DPRIMITIVETYPE, UINT,
                     UINT, UINT, const void*, D3DFORMAT, const void*,
                     UINT)(d, t, minIndex, vertices, n, indexMemory.data() + start, D3DFMT_INDEX16,
@@ -122,24 +132,30 @@ void HookDevice(IDirect3DDevice9* device) {
   *reinterpret_cast<void***>(device) = ourDeviceTable;
 }
 
-// Switches the batch's vertex buffer to the alternative submission and back: its table, and
-// the index pattern in memory.
+// Switches the batch's vertex buffers to the alternative submission and back: their table, and
+// the index buffer's two orders in memory.
 void SubmitFromMemory(bool on) {
   fromMemory = on;
-  auto* buffer = reinterpret_cast<IDirect3DVertexBuffer9*>(tracerBatch.vertexBuffer);
-  if (buffer == nullptr) return;
-  void** table = *reinterpret_cast<void***>(buffer);
-  if (table != ourBufferTable) {
-    bufferTable = table;
-    std::memcpy(ourBufferTable, table, sizeof ourBufferTable);
-    ourBufferTable[Slot(&IDirect3DVertexBuffer9::Lock)] = reinterpret_cast<void*>(&OurLock);
-    ourBufferTable[Slot(&IDirect3DVertexBuffer9::Unlock)] = reinterpret_cast<void*>(&OurUnlock);
+  for (GpuObject* object : tracerBatch.vertexBuffers) {
+    auto* buffer = reinterpret_cast<IDirect3DVertexBuffer9*>(object);
+    if (buffer == nullptr) continue;
+    void** table = *reinterpret_cast<void***>(buffer);
+    if (table != ourBufferTable) {
+      bufferTable = table;
+      std::memcpy(ourBufferTable, table, sizeof ourBufferTable);
+      ourBufferTable[Slot(&IDirect3DVertexBuffer9::Lock)] = reinterpret_cast<void*>(&OurLock);
+      ourBufferTable[Slot(&IDirect3DVertexBuffer9::Unlock)] = reinterpret_cast<void*>(&OurUnlock);
+    }
+    *reinterpret_cast<void***>(buffer) = on ? ourBufferTable : bufferTable;
   }
-  *reinterpret_cast<void***>(buffer) = on ? ourBufferTable : bufferTable;
-  const uint16_t strip[TracerStripIndices] = {0, 1, 2, 1, 2, 3, 2, 3, 4, 3, 4, 5, 4, 5, 6, 5, 6, 7};
+  const uint16_t orders[2][TracerStripIndices] = {
+      {0, 1, 2, 1, 2, 3, 2, 3, 4, 3, 4, 5, 4, 5, 6, 5, 6, 7},
+      {0, 1, 2, 1, 3, 2, 2, 3, 4, 3, 5, 4, 4, 5, 6, 5, 7, 6}};
   indexMemory.clear();
-  for (int k = 0; k < tracerBatch.indexedStrips; ++k) {
-    for (uint16_t i : strip) indexMemory.push_back(static_cast<uint16_t>(k * 8 + i));
+  for (const auto& order : orders) {
+    for (int k = 0; k < tracerBatch.indexedStrips; ++k) {
+      for (uint16_t i : order) indexMemory.push_back(static_cast<uint16_t>(k * 8 + i));
+    }
   }
 }
 
