@@ -8,6 +8,9 @@
 //
 //   cmake --build --preset win32 --target device_bench
 //   sh tests/visuals/with_xvfb.sh wine build/win32/bench/device_bench.exe [frames]
+//   wine build/win32/bench/device_bench.exe strips [rounds]
+// "strips" needs no device: it prints only the strip building of both passes at 4096 trails,
+// each way, as the median of `rounds` rounds of 15 (the 32-bit build's strip cost).
 #include <d3d9.h>
 #include <d3dx9.h>
 #include <windows.h>
@@ -312,6 +315,34 @@ Figures Run(IDirect3DDevice9* device, Path path, int frames) {
   return Figures{Median(frameTimes), Median(drawTimes), BuildMs(path != kPerTrail, frame), draws};
 }
 
+// The strip building alone, without a device: median over rounds of each way's median.
+int StripsOnly(int rounds) {
+  settings = testing::DefaultSettings(2, kSlots);
+  WeaponBallistics weapons[2] = {};
+  weapons[1].tracerColour = 0xFFFF4020;
+  for (WeaponBallistics& w : weapons) w.ammoTrailLength = w.tracerTrailLength = 1.5f;
+  weaponTable = weapons;
+  if (!AllocatePool(kSlots)) return 1;
+  Volley(kSlots);
+  D3DXMATRIX view, projection;
+  Camera(&view, &projection);
+  Matrix4 v, p;
+  std::memcpy(&v, &view, sizeof v);
+  std::memcpy(&p, &projection, sizeof p);
+  StripFrame frame;
+  PrepareStripFrame(&frame, v, p);
+  std::vector<double> perTrail[2];
+  for (int r = 0; r < rounds; ++r) {
+    for (int batched = 0; batched < 2; ++batched) {
+      perTrail[batched].push_back(BuildMs(batched != 0, frame) * 1e6 / kSlots);
+    }
+  }
+  std::printf("strips of both passes, %d trails, ns a trail (median of %d rounds): "
+              "one trail at a time %.1f, batched %.1f\n",
+              kSlots, rounds, Median(perTrail[0]), Median(perTrail[1]));
+  return 0;
+}
+
 int Main(int frames) {
   IDirect3D9* d3d = nullptr;
   std::string why;
@@ -352,4 +383,9 @@ int Main(int frames) {
 }  // namespace
 }  // namespace pellix
 
-int main(int argc, char** argv) { return pellix::Main(argc > 1 ? std::atoi(argv[1]) : 20); }
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "strips") == 0) {
+    return pellix::StripsOnly(argc > 2 ? std::atoi(argv[2]) : 9);
+  }
+  return pellix::Main(argc > 1 ? std::atoi(argv[1]) : 20);
+}
