@@ -120,22 +120,37 @@ int32_t WriteTracerBatch(TracerVertex* refraction, TracerVertex* display, const 
   float carried[TracerStripVertices];
   for (int i = 0; i < TracerStripVertices; ++i) carried[i] = tracerStrip[i].tex[2];
 
+  // Each trail's strips are planned (their turns) before the previous trail's are written, so
+  // that the turns' long chains overlap the writing.
+  struct Planned {
+    StripHead head;
+    StripPlan refraction;
+    StripPlan display;
+    int32_t at;
+  };
+  Planned planned[2];
+  const auto write = [&](const Planned& p) {
+    if (refraction != nullptr) WritePlannedStrip(refraction + p.at, frame, p.head, p.refraction);
+    if (display != nullptr) WritePlannedStrip(display + p.at, frame, p.head, p.display);
+  };
   int32_t strips = 0;
   int32_t last = -1;
   for (int32_t i = 0; i < slots; ++i) {
     const TrailRecord& trail = trails[i];
     if (trail.activity == 0) continue;
-    StripHead head;
-    PrepareStripHead(&head, frame, trail);
-    const int32_t at = strips * TracerStripVertices;
+    Planned& p = planned[strips & 1];
+    PrepareStripHead(&p.head, frame, trail);
     if (refraction != nullptr) {
-      WriteRefractionStrip(refraction + at, frame, head, trail, pool.projectileArray[i],
-                           pool.extraArray[i], carried);
+      PlanRefractionStrip(&p.refraction, frame, p.head, trail, pool.projectileArray[i],
+                          pool.extraArray[i], carried);
     }
-    if (display != nullptr) WriteDisplayStrip(display + at, frame, head, trail);
+    if (display != nullptr) PlanDisplayStrip(&p.display, frame, p.head, trail);
+    p.at = strips * TracerStripVertices;
+    if (strips > 0) write(planned[(strips - 1) & 1]);
     ++strips;
     last = i;
   }
+  if (strips > 0) write(planned[(strips - 1) & 1]);
   // The buffer may be write-only: tracerStrip gets the last strip built again instead.
   if (last >= 0 && (refraction != nullptr || display != nullptr)) {
     BuildTracerStrip(tracerStrip, frame, trails[last], pool.projectileArray[last],
