@@ -123,6 +123,21 @@ TEST_F(StripGeometryTest, TrailStraightAcrossTheScreen) {
   }
 }
 
+// A view with a projective part (m[0][3] = 0.5): its rotation's inverse has m[0][3] = -0.5, so
+// a corner turned to (ly, -lx) (the trail runs along +x, turn -pi/2) gets w = 1 - 0.5 ly and is
+// divided by it. Vertex 0 (ly = h = 0.5): (0.5, 0.5) / 0.75 from the head; vertex 6 (ly = -h):
+// (-0.5, 0.5) / 1.25 from the tail. Left undivided they would lie at (1.5, 0.5) and (-1.5, 0.5).
+TEST_F(StripGeometryTest, AViewWithAProjectivePartDividesEachCornerByItsW) {
+  const Matrix4 view{{{1, 0, 0, 0.5f}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+  const Matrix4 id{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+  StripFrame f;
+  PrepareStripFrame(&f, view, id);
+  Trail(0, {-1, 0, 10}, {1, 0, 10}, 0.5f);
+  Build(f, 0, 1);
+  ExpectPosition(0, 1 + 0.5f / 0.75f, 0.5f / 0.75f, 10);
+  ExpectPosition(6, -1 - 0.5f / 1.25f, 0.5f / 1.25f, 10);
+}
+
 TEST_F(StripGeometryTest, TrailAlongScreenYTurnsTheStrip) {
   // Head above the tail on screen: the local y axis (tail to head) maps onto world +y.
   Trail(0, {0, -2, 10}, {0, 2, 10}, 0.25f);
