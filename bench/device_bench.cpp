@@ -186,6 +186,18 @@ void Camera(D3DXMATRIX* view, D3DXMATRIX* projection) {
   D3DXMatrixPerspectiveFovLH(projection, D3DX_PI / 3, float(kWidth) / kHeight, 0.5f, 500);
 }
 
+// The camera's frame as the drawing prepares it.
+StripFrame CameraFrame() {
+  D3DXMATRIX view, projection;
+  Camera(&view, &projection);
+  Matrix4 v, p;
+  std::memcpy(&v, &view, sizeof v);
+  std::memcpy(&p, &projection, sizeof p);
+  StripFrame frame;
+  PrepareStripFrame(&frame, v, p);
+  return frame;
+}
+
 // Waits until the device has done everything asked of it so far.
 void Finish(IDirect3DDevice9* device) {
   IDirect3DQuery9* query = nullptr;
@@ -305,32 +317,25 @@ Figures Run(IDirect3DDevice9* device, Path path, int frames) {
   for (int f = 0; f < frames; ++f) drawTimes.push_back(Frame(device, true, &draws));
   SubmitFromMemory(false);
 
-  D3DXMATRIX view, projection;
-  Camera(&view, &projection);
-  Matrix4 v, p;
-  std::memcpy(&v, &view, sizeof v);
-  std::memcpy(&p, &projection, sizeof p);
-  StripFrame frame;
-  PrepareStripFrame(&frame, v, p);
-  return Figures{Median(frameTimes), Median(drawTimes), BuildMs(path != kPerTrail, frame), draws};
+  return Figures{Median(frameTimes), Median(drawTimes), BuildMs(path != kPerTrail, CameraFrame()),
+                 draws};
+}
+
+// Settings as shipped (TracerType 2: both passes, scene copy), two weapon rows, the pool.
+WeaponBallistics benchWeapons[2] = {};
+bool SetUpPool() {
+  settings = testing::DefaultSettings(2, kSlots);
+  benchWeapons[1].tracerColour = 0xFFFF4020;
+  for (WeaponBallistics& w : benchWeapons) w.ammoTrailLength = w.tracerTrailLength = 1.5f;
+  weaponTable = benchWeapons;
+  return AllocatePool(kSlots);
 }
 
 // The strip building alone, without a device: median over rounds of each way's median.
 int StripsOnly(int rounds) {
-  settings = testing::DefaultSettings(2, kSlots);
-  WeaponBallistics weapons[2] = {};
-  weapons[1].tracerColour = 0xFFFF4020;
-  for (WeaponBallistics& w : weapons) w.ammoTrailLength = w.tracerTrailLength = 1.5f;
-  weaponTable = weapons;
-  if (!AllocatePool(kSlots)) return 1;
+  if (!SetUpPool()) return 1;
   Volley(kSlots);
-  D3DXMATRIX view, projection;
-  Camera(&view, &projection);
-  Matrix4 v, p;
-  std::memcpy(&v, &view, sizeof v);
-  std::memcpy(&p, &projection, sizeof p);
-  StripFrame frame;
-  PrepareStripFrame(&frame, v, p);
+  const StripFrame frame = CameraFrame();
   std::vector<double> perTrail[2];
   for (int r = 0; r < rounds; ++r) {
     for (int batched = 0; batched < 2; ++batched) {
@@ -354,12 +359,7 @@ int Main(int frames) {
   host.at = testing::HostMemory;
   BindDirect3D();
 
-  settings = testing::DefaultSettings(2, kSlots);  // TracerType 2: both passes, scene copy
-  WeaponBallistics weapons[2] = {};
-  weapons[1].tracerColour = 0xFFFF4020;
-  for (WeaponBallistics& w : weapons) w.ammoTrailLength = w.tracerTrailLength = 1.5f;
-  weaponTable = weapons;
-  if (!AllocatePool(kSlots)) return 1;
+  if (!SetUpPool()) return 1;
 
   std::printf(
       "%d frames of %ux%u, TracerType 2; the DrawTracers call = strip building + "
