@@ -342,9 +342,10 @@ int StripsOnly(int rounds) {
       perTrail[batched].push_back(BuildMs(batched != 0, frame) * 1e6 / kSlots);
     }
   }
-  std::printf("strips of both passes, %d trails, ns a trail (median of %d rounds): "
-              "one trail at a time %.1f, batched %.1f\n",
-              kSlots, rounds, Median(perTrail[0]), Median(perTrail[1]));
+  std::printf(
+      "strips of both passes, %d trails, ns a trail (median of %d rounds): "
+      "one trail at a time %.1f, batched %.1f\n",
+      kSlots, rounds, Median(perTrail[0]), Median(perTrail[1]));
   return 0;
 }
 

@@ -94,7 +94,7 @@ class RenderApi {
   virtual void DrawPrimitiveUP(GpuDevice* device, uint32_t type, uint32_t primitives,
                                const void* vertices, uint32_t stride) = 0;
   virtual DrawLimits GetDrawLimits(GpuDevice* device) = 0;  // from GetDeviceCaps
-  virtual GpuObject* GetIndices(GpuDevice* device) = 0;  // a counted reference; null: none
+  virtual GpuObject* GetIndices(GpuDevice* device) = 0;     // a counted reference; null: none
   virtual void SetIndices(GpuDevice* device, GpuObject* indices) = 0;
   virtual void DrawIndexedPrimitive(GpuDevice* device, uint32_t type, int32_t baseVertex,
                                     uint32_t minVertexIndex, uint32_t vertexCount,

@@ -200,7 +200,8 @@ StripTurn TurnTowards(float dx, float dy) {
     dy = std::isinf(dy) ? std::copysign(1.0f, dy) : std::copysign(0.0f, dy);
   }
   // Products of two floats are exact in double, and float's range cannot overflow or underflow
-  // there: one rounding to float at the end, within half a unit in the last place.
+  // there: the double steps add a few units of double's last place, and the one rounding to
+  // float at the end keeps the result within about half a unit of float's.
   const double x = dx;
   const double y = dy;
   const double squared = x * x + y * y;

@@ -93,8 +93,8 @@ void PlanDisplayStrip(StripPlan* plan, const StripFrame& frame, const StripHead&
 void WritePlannedStrip(TracerVertex* out, const StripFrame& frame, const StripHead& head,
                        const StripPlan& plan);
 
-// The two passes of one trail, each as eight whole vertices (planned, then written). The refraction pass does not set
-// the third coordinate: it takes the eight values of `third`.
+// The two passes of one trail, each as eight whole vertices (planned, then written). The
+// refraction pass does not set the third coordinate: it takes the eight values of `third`.
 void WriteRefractionStrip(TracerVertex* out, const StripFrame& frame, const StripHead& head,
                           const TrailRecord& trail, const ProjectileRecord& projectile,
                           const ProjectileExtra& extra, const float* third);

@@ -20,7 +20,7 @@ struct TracerBatch {
                                 // index 0, in strip order from `indexedStrips` strips on
   int32_t capacity;             // strips a pass: one per pool slot
   int32_t indexedStrips;        // strips each order covers (16-bit indices reach 8192)
-  bool refused;  // the device could not make them: not asked again before a reset
+  bool refused;                 // the device could not make them: not asked again before a reset
 };
 extern TracerBatch tracerBatch;
 

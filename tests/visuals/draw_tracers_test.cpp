@@ -436,15 +436,15 @@ TEST_F(BatchedDrawTest, SameTrianglesAsOneTrailAtATime) {
       {2, 1, 0xFFFFF, 0xFFFFF, false, 1, 1},  // a one-pass effect: the refraction pass only
       {2, 2, 13, 0xFFFFF, false, 3, 2},       // two strips' 12 triangles a draw: 2 + 2 + 1
       {2, 2, 5, 0xFFFFF, false, 5, 2},        // not even one strip: still one strip a draw
-      {2, 2, 0xFFFFF, 23, true, 2, 2},  // vertices 0 to 23: three strips, then two from an offset
+      {2, 2, 0xFFFFF, 23, true, 2, 2},   // vertices 0 to 23: three strips, then two from an offset
       {2, 2, 0xFFFFF, 23, false, 0, 2},  // no offset taken: beyond vertex 23 one trail at a time
       {2, 2, 0xFFFFF, 39, false, 1, 2},  // vertices 0 to 39: all five, without an offset
   };
   for (const uint32_t cull : {d3d::CULL_NONE, d3d::CULL_CW, d3d::CULL_CCW}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(::testing::Message() << "cull " << cull << " type " << c.type << " passes "
-                                        << c.techniquePasses << " caps " << c.maxPrimitives
-                                        << " " << c.maxVertexIndex << " " << c.streamOffsets);
+                                        << c.techniquePasses << " caps " << c.maxPrimitives << " "
+                                        << c.maxVertexIndex << " " << c.streamOffsets);
       settings.TracerType = c.type;
       api.techniquePasses = c.techniquePasses;
       api.maxPrimitives = c.maxPrimitives;

@@ -62,7 +62,7 @@ class RecordingRenderApi final : public RenderApi {
     int facing;  // -1 clockwise on screen, +1 counterclockwise, 0 no area
   };
   std::vector<Triangle> shown;
-  std::vector<float> wvp;            // the last SetFloatArray
+  std::vector<float> wvp;  // the last SetFloatArray
   std::vector<std::string> effectPaths;
   std::map<const void*, int> references;  // counted objects still held by the drawing
   int texturesCreated = 0;
@@ -235,7 +235,8 @@ class RecordingRenderApi final : public RenderApi {
       if (at + sizeof vertex <= vb.size()) std::memcpy(&vertex, &vb[at], sizeof vertex);
       listed.push_back(vertex);
     }
-    for (size_t t = 0; t + 2 < listed.size(); t += 3) Show({listed[t], listed[t + 1], listed[t + 2]});
+    for (size_t t = 0; t + 2 < listed.size(); t += 3)
+      Show({listed[t], listed[t + 1], listed[t + 2]});
     draws.push_back(listed);
     drawPasses.push_back(currentPass);
   }
