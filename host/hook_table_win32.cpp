@@ -16,7 +16,7 @@ uint32_t LoadedAddress(void (*entry)()) {
 
 }  // namespace
 
-void InstallHooks() {
+int InstallHooks() {
   const HookTargets targets = {
       .resetWrapperA = LoadedAddress(ResetWrapperA),
       .resetWrapperB = LoadedAddress(ResetWrapperB),
@@ -31,7 +31,10 @@ void InstallHooks() {
       .makeSniper = LoadedAddress(MakeSniperShell),
       .makeM4 = LoadedAddress(MakeM4Shell),
   };
-  InstallHookTable(ProcessCodeMemory(), targets, settings.Gravity != 0 || settings.AirResist != 0);
+  int resetSitesSkipped = 0;
+  InstallHookTable(ProcessCodeMemory(), targets, settings.Gravity != 0 || settings.AirResist != 0,
+                   &resetSitesSkipped);
+  return resetSitesSkipped;
 }
 
 }  // namespace pellix

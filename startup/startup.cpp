@@ -136,8 +136,14 @@ StartupResult RunStartup(const StartupPlatform& platform, StartupLog& log) {
   }
   log.Line("pool: %d slots", static_cast<int>(settings.MaxPellix));
 
-  // Step 6: the hooks.
-  if (platform.installHooks) platform.installHooks();
+  // Step 6: the hooks. A Reset call without the wrapper resets the device with the batch's
+  // default-pool buffers still alive, and fails: then the tracers are drawn one at a time.
+  const int resetSitesSkipped = platform.installHooks ? platform.installHooks() : 0;
+  if (resetSitesSkipped > 0 && settings.TracerType > 0 && settings.TracerBatch != 0) {
+    settings.TracerBatch = 0;
+    log.Line("%d of 4 Reset sites skipped: tracers drawn one trail at a time (TracerBatch 0)",
+             resetSitesSkipped);
+  }
   result.outcome = StartupOutcome::Started;
   log.Line("started");
   return result;
