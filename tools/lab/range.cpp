@@ -54,6 +54,7 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
   const ProjectileRecord& p = pool.projectileArray[slot];
   if (!p.active) {
     result.end = "never flew: the weapon's row gives no usable muzzle speed";
+    result.endKind = RangeEnd::NeverFlew;
     return result;
   }
   result.points.push_back(Sample(slot, 0.0f, muzzle));
@@ -70,11 +71,13 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
       // The model ends a record whose expiry has passed; anything else ended at the ground,
       // the only solid here, by a plain hit or the impact response stopping it.
       if (p.expiryTime < static_cast<float>(session.model.clockMs)) {
+        result.endKind = RangeEnd::LifeRanOut;
         std::snprintf(text, sizeof text, "life ran out at %.0f ms (expiry %.0f ms), %.2f units out",
                       static_cast<double>(elapsed),
                       static_cast<double>(p.expiryTime - static_cast<float>(firedAt)),
                       static_cast<double>(last.distance));
       } else {
+        result.endKind = RangeEnd::Ground;
         std::snprintf(text, sizeof text, "hit the ground at %.0f ms, %.2f units out%s",
                       static_cast<double>(elapsed), static_cast<double>(last.distance),
                       session.model.damageDealt.size() > hitsBefore
