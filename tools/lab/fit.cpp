@@ -533,4 +533,10 @@ bool RunFit(LabSession& session, const std::string& weaponFile, const FitOptions
   return true;
 }
 
+bool WriteFit(const std::string& path, const std::string& weaponFile, const FitResult& r,
+              std::string& error) {
+  return WriteFileBytes(path + ".bak", weaponFile, error) &&
+         WriteFileBytes(path, ReplaceLine(weaponFile, r.line, r.fittedLine), error);
+}
+
 }  // namespace pellix::lab

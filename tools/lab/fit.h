@@ -97,4 +97,9 @@ std::vector<int> DefaultFreeValues(const std::vector<FitTarget>& targets);
 bool RunFit(LabSession& session, const std::string& weaponFile, const FitOptions& options,
             FitResult& result, std::string& error);
 
+// Replaces the fitted row's line in the weapon file at `path`, whose bytes the fit read as
+// `weaponFile`, and keeps those bytes beside it as `path`.bak for a modder to go back to.
+bool WriteFit(const std::string& path, const std::string& weaponFile, const FitResult& result,
+              std::string& error);
+
 }  // namespace pellix::lab

@@ -200,9 +200,7 @@ void AddFitCommand(CLI::App& app, int& status) {
     }
     bool written = false;
     if (a->write && r.met) {
-      // The file as the fit read it stays beside the new one, for a modder to go back to.
-      if (!WriteFileBytes(file + ".bak", bytes, error) ||
-          !WriteFileBytes(file, ReplaceLine(bytes, r.line, r.fittedLine), error)) {
+      if (!WriteFit(file, bytes, r, error)) {
         std::cerr << "pellix-lab: " << error << "\n";
         status = 2;
         return;
