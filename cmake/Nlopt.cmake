@@ -9,7 +9,8 @@ execute_process(COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/fetch-nlopt.sh
                 OUTPUT_VARIABLE nlopt_source OUTPUT_STRIP_TRAILING_WHITESPACE
                 RESULT_VARIABLE nlopt_fetched)
 if(NOT nlopt_fetched EQUAL 0 OR NOT EXISTS ${nlopt_source}/CMakeLists.txt)
-  message(FATAL_ERROR "NLopt's source could not be fetched (scripts/fetch-nlopt.sh)")
+  message(FATAL_ERROR "NLopt's source could not be fetched: scripts/fetch-nlopt.sh needs apt-get "
+                      "and Debian's package archive (scripts/install-deps.sh runs it)")
 endif()
 
 set(nlopt_prefix ${CMAKE_BINARY_DIR}/nlopt)

@@ -108,6 +108,12 @@ std::vector<std::string> FitWarnings(const FitResult& r, const FitOptions& o) {
                 "): many rows meet them, and the fit gives the first it finds; add targets or "
                 "name fewer values with --free");
   }
+  for (int f : r.free) {
+    if ((f == kDragAlong || f == kDragAcross) && settings.AirResist == 0)
+      w.push_back(std::string(FitFieldName(f)) +
+                  " is free, but AirResist is off and nothing reads it: the fit may leave it "
+                  "anywhere in its bound");
+  }
   for (const FitTargetResult& t : r.targets) {
     if (Penetrates(t.target) || !t.reached || !(t.hitSpeed < FloorPerSecond())) continue;
     w.push_back(t.target.text + ": a hit at " + Digits(t.target.at) +

@@ -20,8 +20,9 @@ std::string FitTargetBlocked(const FitTarget& target, const FitOptions& options)
 std::string FitMissReason(const FitTargetResult& missed, const FitOptions& options,
                           const LabSession& session);
 
-// Warnings on a finished fit: fewer targets than free values, a target point where a hit
-// deals nothing (below the speed floor), a row that other weapon types share.
+// Warnings on a finished fit: a row that other weapon types share, fewer targets than free
+// values, a free drag that nothing reads, a target point where a hit deals nothing (below the
+// speed floor).
 std::vector<std::string> FitWarnings(const FitResult& result, const FitOptions& options);
 
 }  // namespace pellix::lab

@@ -152,6 +152,11 @@ TEST_F(LabFit, FreesOnlyWhatTheTargetsDependOn) {
   EXPECT_TRUE(r.met);
   EXPECT_NEAR(r.after[kMuzzleSpeed], 750.0, 0.94);
   EXPECT_TRUE(r.warnings.empty());  // one value for one target; 750 is above the floor of 625
+  FitOptions byHand = Options(3, {"time@300=400"});
+  byHand.free = {kDragAlong};
+  ASSERT_TRUE(RunFit(session, kRows, byHand, r, error)) << error;
+  ASSERT_FALSE(r.warnings.empty());  // then the speed floor: 400 units/s is below 625
+  EXPECT_TRUE(StartsWith(r.warnings[0], "dragAlong is free, but AirResist is off"));
 
   Load(PELLIX_SAMPLE_DATA, {{"PHYSICS/Gravity", "1"}, {"PHYSICS/AirResist", "1"}});
   ASSERT_TRUE(RunFit(session, kRows, Options(3, {"time@300=400"}), r, error)) << error;
