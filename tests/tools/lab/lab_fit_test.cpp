@@ -181,8 +181,8 @@ TEST_F(LabFit, NamesTheSettingThatKeepsATargetOutOfReach) {
       EXPECT_EQ(r.fittedLine, r.line.text);
     }
   };
-  const std::map<std::string, std::string> physics = {{"PHYSICS/Gravity", "1"},
-                                                      {"PHYSICS/AirResist", "1"}};
+  const std::map<std::string, std::string> physics = {
+      {"PHYSICS/Gravity", "1"}, {"PHYSICS/AirResist", "1"}, {"PHYSICS/RangeMult", "1"}};
   conflict({}, Options(3, {"drop@300=1.6"}), "drop@300=1.6 whatever the values: Gravity is off",
            false);
   // A round lives as long as 600 units take at its muzzle speed: at most a frame beyond them.
