@@ -109,7 +109,7 @@ std::string DescribeChange(const ValueChange& c) {
 }
 
 std::string Key(const Finding& f) {
-  return f.file + "\n" + (f.fault ? "fault" : "note") + "\n" + f.reason;
+  return f.file + "\n" + FindingKind(f) + "\n" + f.reason;
 }
 
 // Findings of `a` that `b` does not have, line numbers aside (lines move when others are
@@ -144,7 +144,7 @@ constexpr RangeQuantity kColumns[] = {RangeQuantity::Drop, RangeQuantity::Speed,
 std::string FindingText(const Finding& f) {
   std::string text = f.file;
   if (f.line > 0) text.append(":").append(std::to_string(f.line));
-  text.append(f.fault ? ": " : ": note: ").append(f.reason);
+  text.append(f.fault ? ": " : std::string(": ") + FindingKind(f) + ": ").append(f.reason);
   return text;
 }
 
@@ -178,6 +178,8 @@ bool DiffFolders(const std::string& oldDir, const std::string& newDir, const Dif
     const Json none = Json::object();
     w.inOld = a.weapons.count(row) != 0;
     w.inNew = b.weapons.count(row) != 0;
+    const Json& without = w.inOld ? b.settings : a.settings;
+    w.absentWithinTable = row < without["weaponCount"].get<int32_t>();
     Json oldRow = w.inOld ? a.weapons[row] : none;
     Json newRow = w.inNew ? b.weapons[row] : none;
     oldRow.erase("row");
@@ -246,7 +248,8 @@ void PrintDiffText(const DiffResult& r, const DiffOptions& o, std::ostream& out)
     if (!w.inOld || !w.inNew) {
       title += std::string(" is only in ") + (w.inOld ? "OLD" : "NEW") + ": in " +
                (w.inOld ? "NEW" : "OLD") + " weapon type " + row +
-               " uses row 0 (or no row if it has none)";
+               (w.absentWithinTable ? " has no line, so no shot of it can fly"
+                                    : " is above MaxWeapon and uses row 0");
     } else {
       for (const ValueChange& c : w.fields) title += "\n  " + DescribeChange(c);
     }

@@ -74,6 +74,9 @@ std::string FitMissReason(const FitTargetResult& m, const FitOptions& o, const L
                "; --no-ground fires with no ground)";
       case RangeEnd::NeverFlew:
         return "the row gives no usable muzzle speed: the round never flies";
+      case RangeEnd::ForceStep:
+        return "a force step ends the round first" + out +
+               ": its velocity left the float range (see lint on the row's drags)";
       case RangeEnd::StillFlying:
         return "the run's last frame comes first" + out;
     }

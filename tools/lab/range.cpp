@@ -1,5 +1,6 @@
 #include "tools/lab/range.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "sim/pool.h"
@@ -63,14 +64,23 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
   const uint32_t frameMs = static_cast<uint32_t>(o.frameMs);
   for (int frame = 0; frame < o.maxFrames && p.active; ++frame) {
     const size_t hitsBefore = session.model.damageDealt.size();
+    const size_t forcesBefore = session.model.forcesEnded.size();
     session.model.RunFrame(step, frameMs);
     const float elapsed = static_cast<float>(session.model.clockMs - firedAt);
     if (!p.active) {
       const RangePoint last = Sample(slot, elapsed, muzzle);
       char text[160];
-      // The model ends a record whose expiry has passed; anything else ended at the ground,
-      // the only solid here, by a plain hit or the impact response stopping it.
-      if (p.expiryTime < static_cast<float>(session.model.clockMs)) {
+      // The model ends a record whose expiry has passed, and the forces one whose velocity
+      // left the float range; anything else ended at the ground, the only solid here, by a
+      // plain hit or the impact response stopping it.
+      const std::vector<int32_t>& ended = session.model.forcesEnded;
+      if (std::find(ended.begin() + forcesBefore, ended.end(), slot) != ended.end()) {
+        result.endKind = RangeEnd::ForceStep;
+        std::snprintf(text, sizeof text,
+                      "ended at %.0f ms, %.2f units out: a force step gave a velocity beyond "
+                      "the float range",
+                      static_cast<double>(elapsed), static_cast<double>(last.distance));
+      } else if (p.expiryTime < static_cast<float>(session.model.clockMs)) {
         result.endKind = RangeEnd::LifeRanOut;
         std::snprintf(text, sizeof text, "life ran out at %.0f ms (expiry %.0f ms), %.2f units out",
                       static_cast<double>(elapsed),

@@ -29,7 +29,7 @@ struct RangePoint {
 };
 
 // Why a range run ended.
-enum class RangeEnd { StillFlying, NeverFlew, LifeRanOut, Ground };
+enum class RangeEnd { StillFlying, NeverFlew, LifeRanOut, Ground, ForceStep };
 
 struct RangeResult {
   std::vector<RangePoint> points;
