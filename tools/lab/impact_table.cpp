@@ -95,10 +95,14 @@ const char* OutcomeName(ImpactOutcome o) {
   return "?";
 }
 
-int32_t ParseSurfaceClass(const std::string& text) {
+const char* SurfaceKey(int32_t surfaceClass) {
   static const char* const keys[SurfaceClassCount] = {"N", "SP", "S", "W", "D", "C", "P"};
+  return surfaceClass >= 0 && surfaceClass < SurfaceClassCount ? keys[surfaceClass] : "?";
+}
+
+int32_t ParseSurfaceClass(const std::string& text) {
   for (int32_t i = 0; i < SurfaceClassCount; ++i)
-    if (text == keys[i]) return i;
+    if (text == SurfaceKey(i)) return i;
   char* end = nullptr;
   const long n = std::strtol(text.c_str(), &end, 10);
   if (!text.empty() && *end == '\0' && n >= 0 && n < SurfaceClassCount)

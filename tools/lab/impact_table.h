@@ -35,7 +35,9 @@ struct ImpactCase {
                     // negative when it stops inside
 };
 
-// The surface class of a key ("N", "SP", ...) or number; -1 when neither.
+// The key of a surface class ("N", "SP", ...), and the class of a key or number (-1 when
+// neither).
+const char* SurfaceKey(int32_t surfaceClass);
 int32_t ParseSurfaceClass(const std::string& text);
 
 std::vector<ImpactCase> RunImpacts(LabSession& session, const ImpactOptions& options);

@@ -55,6 +55,7 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
   const ProjectileRecord& p = pool.projectileArray[slot];
   if (!p.active) {
     result.end = "never flew: the weapon's row gives no usable muzzle speed";
+    result.endKind = RangeEnd::NeverFlew;
     return result;
   }
   result.points.push_back(Sample(slot, 0.0f, muzzle));
@@ -74,16 +75,19 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
       // plain hit or the impact response stopping it.
       const std::vector<int32_t>& ended = session.model.forcesEnded;
       if (std::find(ended.begin() + forcesBefore, ended.end(), slot) != ended.end()) {
+        result.endKind = RangeEnd::ForceStep;
         std::snprintf(text, sizeof text,
                       "ended at %.0f ms, %.2f units out: a force step gave a velocity beyond "
                       "the float range",
                       static_cast<double>(elapsed), static_cast<double>(last.distance));
       } else if (p.expiryTime < static_cast<float>(session.model.clockMs)) {
+        result.endKind = RangeEnd::LifeRanOut;
         std::snprintf(text, sizeof text, "life ran out at %.0f ms (expiry %.0f ms), %.2f units out",
                       static_cast<double>(elapsed),
                       static_cast<double>(p.expiryTime - static_cast<float>(firedAt)),
                       static_cast<double>(last.distance));
       } else {
+        result.endKind = RangeEnd::Ground;
         std::snprintf(text, sizeof text, "hit the ground at %.0f ms, %.2f units out%s",
                       static_cast<double>(elapsed), static_cast<double>(last.distance),
                       session.model.damageDealt.size() > hitsBefore

@@ -28,9 +28,13 @@ struct RangePoint {
   float trailLength;  // world units
 };
 
+// Why a range run ended.
+enum class RangeEnd { StillFlying, NeverFlew, LifeRanOut, Ground, ForceStep };
+
 struct RangeResult {
   std::vector<RangePoint> points;
   std::string end;  // where and why the projectile's life ended
+  RangeEnd endKind = RangeEnd::StillFlying;
   float muzzleSpeed = 0.0f;
 };
 
