@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "sim/impact.h"
@@ -104,6 +105,28 @@ int32_t ParseSurfaceClass(const std::string& text) {
   if (!text.empty() && *end == '\0' && n >= 0 && n < SurfaceClassCount)
     return static_cast<int32_t>(n);
   return -1;
+}
+
+bool CheckImpactGrid(const ImpactOptions& o, std::string& error) {
+  const auto text = [](float v) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(v));
+    return std::string(buffer);
+  };
+  for (float a : o.anglesDeg) {
+    if (!(a >= 0.0f && a <= 90.0f)) {
+      error = "--angles " + text(a) + ": an angle from the normal is 0 to 90 degrees";
+      return false;
+    }
+  }
+  for (float s : o.speedShares) {
+    if (!(s > 0.0f && s <= 1.0f)) {
+      error = "--speeds " + text(s) +
+              ": a share of the muzzle speed is above 0 and at most 1";
+      return false;
+    }
+  }
+  return true;
 }
 
 std::vector<ImpactCase> RunImpacts(LabSession& session, const ImpactOptions& o) {
@@ -215,11 +238,11 @@ Table ImpactTable(const std::vector<ImpactCase>& cases, const ImpactOptions& o) 
          pen ? (c.exitSpeed < 0.0f ? Text("stuck") : Number(c.exitSpeed, 3)) : blank()});
   }
   t.notes.push_back(
-      "angle from the surface normal in degrees (90 grazes); speeds and kept "
-      "speed as shares of the muzzle speed; scatter in degrees off the mirror "
-      "direction over " +
-      std::to_string(o.draws) + " draws; exit speed after " + FormatFixed(o.thickness, 2) +
-      " units of solid");
+      "angle from the surface normal in degrees (90 grazes); speedShare as a share of the "
+      "muzzle speed; keptSpeed and exitSpeed as shares of the speed at the hit; scatter in "
+      "degrees off the mirror direction over " +
+      std::to_string(o.draws) + " draws; maxDepth in world units along the flight path; exit "
+      "speed after " + FormatFixed(o.thickness, 2) + " units of solid");
   return t;
 }
 

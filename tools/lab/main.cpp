@@ -103,9 +103,15 @@ int main(int argc, char** argv) {
   lab::AddSettingOptions(impactCmd, impactOpts);
   impactCmd->callback([&] {
     impact.surfaceClass = lab::ParseSurfaceClass(surfaceText);
+    std::string error;
     if (impact.surfaceClass < 0) {
       std::cerr << "pellix-lab: --surface " << surfaceText
                 << ": not a surface class (N, SP, S, W, D, C, P or 0-6)\n";
+      status = 2;
+      return;
+    }
+    if (!lab::CheckImpactGrid(impact, error)) {
+      std::cerr << "pellix-lab: " << error << "\n";
       status = 2;
       return;
     }
@@ -183,7 +189,8 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // --help and --version end well; every other parse error is a usage error.
+    return app.exit(e) == 0 ? 0 : 2;
   }
   return status;
 }
