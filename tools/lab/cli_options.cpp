@@ -63,6 +63,7 @@ bool LoadFolder(LabSession& session, const std::string& dir, const CommonOptions
   WarnOnLintFaults(dir);
   std::map<std::string, std::string> overrides;
   std::string error;
+  session.poolSlots = 1;  // the commands that load this way fire one shot at a time
   if (!SettingOverrides(c, overrides, error) ||
       !session.Load(std::filesystem::absolute(dir).string(), error, overrides)) {
     std::cerr << "pellix-lab: " << error << "\n";

@@ -39,8 +39,8 @@ bool SettingOverrides(const CommonOptions& c, std::map<std::string, std::string>
 // the error stream.
 void WarnOnLintFaults(const std::string& dir);
 
-// Loads DIR with the options' overrides and host weapon; prints the error and returns false
-// when it does not load.
+// Loads DIR with the options' overrides and host weapon, with a pool of one slot; prints the
+// error and returns false when it does not load.
 bool LoadFolder(LabSession& session, const std::string& dir, const CommonOptions& c);
 
 }  // namespace pellix::lab

@@ -156,6 +156,9 @@ std::vector<ImpactCase> RunImpacts(LabSession& session, const ImpactOptions& o) 
       s.direction[2] = static_cast<float>(-std::cos(a));
       s.speed = muzzle * share;
       ImpactCase c{angle, share, ImpactOutcome::Hit, 0, 0, 0, 0, 0, 0, 0};
+      // Each cell draws from the start of the sequence: what a hit does is the same in any
+      // grid, and an edit elsewhere cannot shift the draws.
+      session.rand = CrtRand{};
 
       PlaceRecord(s, o.weapon, damage);
       const ProbeState before = SaveProbeState(kSlot);

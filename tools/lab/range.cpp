@@ -1,6 +1,7 @@
 #include "tools/lab/range.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "sim/pool.h"
 #include "startup/tables.h"
@@ -39,11 +40,7 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
   session.world.planes.clear();
   session.world.boxes.clear();
   if (o.ground) session.world.planes.push_back({{0.0f, 0.0f, 1.0f}, 0.0f, SurfaceN, 0});
-  ResetSimulationState();
-  // Every run is the first of a fresh session: the expiry is a float clock value, which
-  // loses precision as the clock grows, and ricochets draw from the start of the sequence.
-  session.model.clockMs = 0;
-  session.rand = CrtRand{};
+  session.StartRun();
 
   RangeResult result;
   result.muzzleSpeed = static_cast<float>(MuzzleSpeed(WeaponRow(o.weapon).speedFactor));
@@ -61,7 +58,7 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
   const float step = o.frameMs / kMsPerStep;
   const uint32_t frameMs = static_cast<uint32_t>(o.frameMs);
   for (int frame = 0; frame < o.maxFrames && p.active; ++frame) {
-    const size_t hitsBefore = session.model.damageDealt.size();
+    session.model.ClearRecords();
     session.model.RunFrame(step, frameMs);
     const float elapsed = static_cast<float>(session.model.clockMs - firedAt);
     if (!p.active) {
@@ -77,7 +74,7 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
       } else {
         std::snprintf(text, sizeof text, "hit the ground at %.0f ms, %.2f units out%s",
                       static_cast<double>(elapsed), static_cast<double>(last.distance),
-                      session.model.damageDealt.size() > hitsBefore
+                      !session.model.damageDealt.empty()
                           ? ""
                           : " (stopped there by the impact response)");
       }
@@ -86,7 +83,13 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
     }
     result.points.push_back(Sample(slot, elapsed, muzzle));
   }
-  if (result.end.empty()) result.end = "still flying after the last frame";
+  if (result.end.empty()) {
+    char text[160];
+    std::snprintf(text, sizeof text, "still flying after the last frame: the cap of %d frames (%g s)",
+                  o.maxFrames, static_cast<double>(o.frameMs) * o.maxFrames / 1000.0);
+    result.end = text;
+    result.capped = true;
+  }
   return result;
 }
 
