@@ -58,6 +58,7 @@ void AddDiffCommand(CLI::App& app, int& status) {
       ro.hostWeapon = a->diff.hostWeapon;
       ro.height = a->diff.range.height;
       ro.frameMs = a->diff.range.frameMs;
+      for (const WeaponDiff& w : r.weapons) ro.changedWeapons.insert(w.row);
       std::string written;
       if (!WriteDiffReport(oldDir, newDir, a->report, ro, written, error)) {
         std::cerr << "pellix-lab: " << error << "\n";

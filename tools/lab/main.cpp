@@ -155,13 +155,12 @@ int main(int argc, char** argv) {
   });
 
   Common reportOpts;
-  reportOpts.hostDamage = 100;  // fine steps in the damage chart
   std::string reportDir, reportOut;
   lab::ReportOptions report;
   auto* reportCmd = app.add_subcommand("report", "one HTML page of SVG charts about the data");
   reportCmd->add_option("DIR", reportDir, "data folder")->required();
   reportCmd->add_option("--out,-o", reportOut, "folder for report.html")->required();
-  reportCmd->add_option("--height", report.height, "muzzle height of the range runs (default 1.5)");
+  reportCmd->add_option("--height", report.height, "muzzle height of the range runs (default 1)");
   lab::AddSettingOptions(reportCmd, reportOpts);
   reportCmd->callback([&] {
     std::map<std::string, std::string> overrides;

@@ -48,6 +48,7 @@ struct Scenario {
   std::vector<loop_model::Box> boxes;
   std::vector<ScenarioShot> shots;
   std::vector<ScenarioFrame> frames;
+  int32_t poolSlots = 0;  // at most this many pool slots (LabSession::poolSlots); not in JSON
 };
 
 // Reads and checks a scenario file. On failure `error` is "FILE:LINE: what".

@@ -82,6 +82,7 @@ std::string Fmt(const char* format, double a, double b = 0, double c = 0) {
 
 bool RunScenario(const Scenario& s, SimulationResult& out, std::string& error) {
   LabSession session;
+  session.poolSlots = s.poolSlots;
   if (!session.Load(s.dataDir, error, s.settings, s.weaponLines, s.surfaceLines)) {
     error = s.file + ": data folder " + error;
     return false;

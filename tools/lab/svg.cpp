@@ -89,7 +89,8 @@ std::string Legend(const std::vector<std::pair<std::string, std::string>>& items
 std::string Polyline(const char* cls, const Series& series, const std::string& points) {
   return std::string("<polyline class=\"") + cls + (series.dashed ? " old" : "") +
          "\" data-series=\"" + EscapeXml(series.name) + "\" points=\"" + points +
-         "\" fill=\"none\" stroke=\"" + series.colour + "\" stroke-width=\"2\"" +
+         "\" fill=\"none\" stroke=\"" + series.colour + "\" stroke-width=\"" +
+         (series.highlighted ? "4" : "2") + "\"" +
          (series.dashed ? " stroke-dasharray=\"6 4\" stroke-opacity=\"0.8\"" : "") + "/>";
 }
 
@@ -172,7 +173,8 @@ std::string RenderLineChart(const LineChart& c) {
     }
     if (points.empty()) continue;
     s += Polyline("series", series, points);
-    if (!series.dashed) legend.push_back({series.name, series.colour});
+    if (!series.dashed)
+      legend.push_back({series.name + (series.highlighted ? " (changed)" : ""), series.colour});
   }
   if (std::any_of(c.series.begin(), c.series.end(), [](const Series& x) { return x.dashed; }))
     legend.push_back({"dashed: old data", "#aab2bc"});

@@ -58,12 +58,17 @@ TEST(LabDiff, ChangedDragShowsInThatWeaponsRowsOnly) {
     EXPECT_NEAR(w.newAt[i].point.speed - w.oldAt[i].point.speed, expected[i], 0.01) << i;
 
   // The comparison page draws the old data dashed under the new.
+  // The changed weapon is drawn wider and marked.
   ReportOptions ro;
   ro.overrides = o.overrides;
+  ro.changedWeapons = {5};
   std::string html;
   ASSERT_TRUE(BuildDiffReport(PELLIX_SAMPLE_DATA, dir, ro, html, error)) << error;
   EXPECT_NE(html.find("class=\"series old\" data-series=\"weapon 5\""), std::string::npos);
   EXPECT_NE(html.find("stroke-dasharray=\"6 4\""), std::string::npos);
+  EXPECT_NE(html.find("stroke-width=\"4\""), std::string::npos);
+  EXPECT_NE(html.find(">weapon 5 (changed)</text>"), std::string::npos);
+  EXPECT_EQ(html.find(">weapon 4 (changed)</text>"), std::string::npos);
   std::filesystem::remove_all(dir);
 }
 
