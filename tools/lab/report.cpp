@@ -196,14 +196,13 @@ Scenario SampleScene(const std::string& dir, const ReportOptions& o,
   s.dataDir = dir;
   s.settings = o.overrides;
   s.defaultWeapon = o.hostWeapon;
-  s.poolSlots = 11;  // one slot a shot
   s.planes.push_back({{0, 0, 1}, 0, SurfaceN, 0});
   s.boxes.push_back({{25, -30, 0}, {25.6f, -4, 5}, SurfaceW, 0});
   s.boxes.push_back({{45, -6, 0}, {52, 6, 6}, SurfaceD, 0});
   s.boxes.push_back({{25, 6, 0}, {27, 30, 3}, SurfaceS, 0});
   s.boxes.push_back({{60, 14, 0}, {66, 17, 2}, 0, 2});
   s.boxes.push_back({{38, 22, 0}, {38.6f, 22.6f, 1.8f}, 0, 3});
-  const int shots = s.poolSlots;
+  const int shots = 11;
   for (int i = 0; i < shots; ++i) {
     ScenarioShot shot;
     shot.frame = i % 3;
