@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "sim/vec3.h"
+#include "tools/lab/show_json.h"
 #include "tools/lab/table.h"
 
 namespace pellix::lab {
@@ -49,29 +50,22 @@ Json TrailLength(float stored, float speedFactor) {
 }  // namespace
 
 Json SettingsInFileTerms(const Settings& s) {
+  // `show`'s names and values, the four that start-up derives put back as the INI gives them.
+  const Json stored = SettingsJson(s);
   Json j;
-  j["MaxPellix"] = s.MaxPellix;
-  j["MaxWeapon"] = static_cast<int32_t>(static_cast<uint32_t>(s.weaponCount) - 1u);
-  j["RangeMult"] = Scaled(s.rangeScale, RangeFactor);
-  j["Gravity"] = s.Gravity;
-  j["GravityMult"] = Scaled(s.gravityScale, GravityFactor);
-  j["AirResist"] = s.AirResist;
-  j["Ricochet"] = s.Ricochet;
-  j["Pierce"] = s.Pierce;
-  j["MaxLoop"] = s.MaxLoop;
-  j["MinSpeed"] = Scaled(s.minSpeedScaled, MinSpeedFactor);
-  j["ColBias"] = Plain(s.ColBias);
-  j["SolidBias"] = Plain(s.SolidBias);
-  j["SolidLoop"] = s.SolidLoop;
-  j["TracerType"] = s.TracerType;
-  j["AfterEffect"] = s.AfterEffect;
-  j["TracerBloom"] = Plain(s.TracerBloom);
-  j["RefractSize"] = Plain(s.RefractSize);
-  j["AmRefractLen"] = Plain(s.AmRefractLen);
-  j["TrRefractLen"] = Plain(s.TrRefractLen);
-  j["AmTailBias"] = Plain(s.AmTailBias);
-  j["TrTailBias"] = Plain(s.TrTailBias);
-  j["TracerBatch"] = s.TracerBatch;
+  for (const auto& [key, value] : stored.items()) {
+    if (key == "weaponCount") {
+      j["MaxWeapon"] = static_cast<int32_t>(static_cast<uint32_t>(s.weaponCount) - 1u);
+    } else if (key == "rangeScale") {
+      j["RangeMult"] = Scaled(s.rangeScale, RangeFactor);
+    } else if (key == "gravityScale") {
+      j["GravityMult"] = Scaled(s.gravityScale, GravityFactor);
+    } else if (key == "minSpeedScaled") {
+      j["MinSpeed"] = Scaled(s.minSpeedScaled, MinSpeedFactor);
+    } else {
+      j[key] = value;
+    }
+  }
   return j;
 }
 
