@@ -415,7 +415,8 @@ std::string Page(const std::string& data, const ReportCharts& c, const ReportOpt
     std::string list;
     for (int32_t w : c.range.capped) list += (list.empty() ? "" : ", ") + std::to_string(w);
     trajectories += " Still flying when the cap of " + std::to_string(kRangeFrameCap) +
-                    " frames ended the run: weapon " + list + ".";
+                    " frames ended the run: weapon" + (c.range.capped.size() > 1 ? "s " : " ") +
+                    list + ".";
   }
   html += Section("Trajectories", trajectories, RenderLineChart(c.range.side));
   html += Section("Drop", "How far below the muzzle height each round is at a distance.",
