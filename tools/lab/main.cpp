@@ -93,8 +93,11 @@ int main(int argc, char** argv) {
   impactCmd->add_option("--weapon,-w", impact.weapon, "weapon type")->required();
   impactCmd->add_option("--surface,-s", surfaceText, "surface class: N, SP, S, W, D, C, P or 0-6")
       ->required();
-  impactCmd->add_option("--angles", impact.anglesDeg, "angles from the normal, degrees");
-  impactCmd->add_option("--speeds", impact.speedShares, "speeds as shares of the muzzle speed");
+  impactCmd->add_option("--angles", impact.anglesDeg, "angles from the normal, 0 to 90 degrees")
+      ->delimiter(',');
+  impactCmd->add_option("--speeds", impact.speedShares,
+                        "speeds as shares of the muzzle speed, above 0 and at most 1")
+      ->delimiter(',');
   impactCmd->add_option("--draws", impact.draws, "ricochets drawn for the scatter (default 200)")
       ->check(CLI::Range(1, 100000));
   impactCmd->add_option("--thickness", impact.thickness,
