@@ -1,14 +1,14 @@
-# The player's archive, as a player gets it: made by CPack, unpacked into an empty folder, and
-# run there as it is. The stand-in host (not part of the archive) loads the packaged library
-# on the packaged files; the packaged lab lints and shows the folder.
-#   -DCPACK=... -DCONFIG=CPackConfig.cmake -DVERSION=... -DSTANDIN=standin-host.exe -DWINE=wine
-#   -DDIR=scratch folder
+# The player's archive, as a player gets it, in two steps:
+#   -DSTEP=contents -DCPACK=... -DCONFIG=CPackConfig.cmake -DVERSION=... -DDIR=scratch folder
+#     made by CPack and unpacked into an empty folder (DIR/game), which holds exactly the
+#     files a player gets; needs no 32-bit program;
+#   -DSTEP=installed -DVERSION=... -DSTANDIN=standin-host.exe -DWINE=wine -DDIR=...
+#     then, under Wine, run there as it is: the stand-in host (not part of the archive) loads
+#     the packaged library on the packaged files; the packaged lab lints and shows the folder.
 set(expected pellix-guide.txt pellix-lab.exe pellix.dll pellix.fx pellix.ini
              pellix_surface.dat pellix_weapon.dat)
 set(zip ${DIR}/cpack/pellix-${VERSION}-win32.zip)
 set(game ${DIR}/game)
-file(REMOVE_RECURSE ${DIR})
-file(MAKE_DIRECTORY ${game})
 
 # run(output-variable exit-code command...): runs in the game folder, prints what it printed.
 function(run out_var expected_exit)
@@ -27,20 +27,26 @@ function(expect text regex what)
   endif()
 endfunction()
 
-run(out 0 ${CPACK} -G ZIP --config ${CONFIG} -B ${DIR}/cpack)
-if(NOT EXISTS ${zip})
-  message(FATAL_ERROR "CPack wrote no ${zip}")
-endif()
-run(out 0 ${CMAKE_COMMAND} -E tar xf ${zip})
-file(GLOB_RECURSE unpacked RELATIVE ${game} ${game}/*)
-list(SORT unpacked)
-if(NOT unpacked STREQUAL expected)
-  message(FATAL_ERROR "the archive holds: ${unpacked}\nexpected: ${expected}")
-endif()
-file(SIZE ${zip} size)
-message("${zip}: ${size} bytes, ${unpacked}")
-
 set(data pellix.ini pellix_weapon.dat pellix_surface.dat pellix.fx)
+
+if(STEP STREQUAL contents)
+  file(REMOVE_RECURSE ${DIR})
+  file(MAKE_DIRECTORY ${game})
+  run(out 0 ${CPACK} -G ZIP --config ${CONFIG} -B ${DIR}/cpack)
+  if(NOT EXISTS ${zip})
+    message(FATAL_ERROR "CPack wrote no ${zip}")
+  endif()
+  run(out 0 ${CMAKE_COMMAND} -E tar xf ${zip})
+  file(GLOB_RECURSE unpacked RELATIVE ${game} ${game}/*)
+  list(SORT unpacked)
+  if(NOT unpacked STREQUAL expected)
+    message(FATAL_ERROR "the archive holds: ${unpacked}\nexpected: ${expected}")
+  endif()
+  file(SIZE ${zip} size)
+  message("${zip}: ${size} bytes, ${unpacked}")
+  return()
+endif()
+
 foreach(f IN LISTS data)
   file(SHA256 ${game}/${f} before_${f})
 endforeach()

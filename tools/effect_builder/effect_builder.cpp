@@ -1,7 +1,7 @@
 // Writes the binary form of data/pellix.fx for the tests under Wine, whose D3DX cannot compile
 // text effects. The shaders are the same as the text effect's, written in shader assembly:
 // the same parameters, one technique, pass 0 (refraction) and pass 1 (display), the same use
-// of the vertex data. Run at build time: effect_builder <output file>.
+// of the vertex data. Run by the tests' fixture "effect": effect_builder <output file>.
 #include <d3dx9.h>
 #include <windows.h>
 
