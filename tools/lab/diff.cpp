@@ -118,7 +118,8 @@ std::string WhyRangeStays(const std::vector<ValueChange>& fields, const Settings
   };
   for (const ValueChange& c : fields) {
     if (c.name == "dragAlong" || c.name == "dragAcross") {
-      add(On(a.AirResist, b.AirResist) ? "no printed value of the drag changes" : "AirResist is off");
+      add(On(a.AirResist, b.AirResist) ? "no printed value of the drag changes"
+                                       : "AirResist is off");
     } else if (c.name == "pierceCost") {
       add(On(a.Pierce, b.Pierce) ? "a level shot pierces nothing (see the impact outcomes)"
                                  : "Pierce is off");
@@ -145,7 +146,8 @@ std::string WhyOutcomesStay(const std::vector<ValueChange>& fields, const Settin
   }
   std::string text;
   if (ricochet && !On(a.Ricochet, b.Ricochet)) text = "Ricochet is off";
-  if (pierce && !On(a.Pierce, b.Pierce)) text += (text.empty() ? "" : "; ") + std::string("Pierce is off");
+  if (pierce && !On(a.Pierce, b.Pierce))
+    text += (text.empty() ? "" : "; ") + std::string("Pierce is off");
   return text;
 }
 

@@ -72,13 +72,12 @@ Json SettingsInFileTerms(const Settings& s) {
 Json WeaponInFileTerms(const WeaponBallistics& w) {
   Json j;
   // 0 stands for no muzzle speed (a 0 in the file, or one whose 25 / speed is no float).
-  j["muzzleSpeed"] = w.speedFactor == 0.0f
-                         ? Json(0.0)
-                         : AsWritten(w.speedFactor, 25.0 / static_cast<double>(w.speedFactor),
-                                     [](double x) {
-                                       return static_cast<float>(
-                                           25.0 / static_cast<double>(static_cast<float>(x)));
-                                     });
+  j["muzzleSpeed"] =
+      w.speedFactor == 0.0f
+          ? Json(0.0)
+          : AsWritten(w.speedFactor, 25.0 / static_cast<double>(w.speedFactor), [](double x) {
+              return static_cast<float>(25.0 / static_cast<double>(static_cast<float>(x)));
+            });
   j["dragAlong"] = Plain(w.dragAlong);
   j["dragAcross"] = Plain(w.dragAcross);
   j["pierceCost"] = Plain(w.pierceCost);

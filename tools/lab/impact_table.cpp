@@ -121,8 +121,7 @@ bool CheckImpactGrid(const ImpactOptions& o, std::string& error) {
   }
   for (float s : o.speedShares) {
     if (!(s > 0.0f && s <= 1.0f)) {
-      error = "--speeds " + text(s) +
-              ": a share of the muzzle speed is above 0 and at most 1";
+      error = "--speeds " + text(s) + ": a share of the muzzle speed is above 0 and at most 1";
       return false;
     }
   }
@@ -244,8 +243,10 @@ Table ImpactTable(const std::vector<ImpactCase>& cases, const ImpactOptions& o) 
       "angle from the surface normal in degrees (90 grazes); speedShare as a share of the "
       "muzzle speed; keptSpeed and exitSpeed as shares of the speed at the hit; scatter in "
       "degrees off the mirror direction over " +
-      std::to_string(o.draws) + " draws; maxDepth in world units along the flight path; exit "
-      "speed after " + FormatFixed(o.thickness, 2) + " units of solid");
+      std::to_string(o.draws) +
+      " draws; maxDepth in world units along the flight path; exit "
+      "speed after " +
+      FormatFixed(o.thickness, 2) + " units of solid");
   return t;
 }
 

@@ -50,8 +50,7 @@ uint32_t ReadStringOverride(const char* section, const char* key, const char* fa
   return systemProfile.readString(section, key, fallback, out, size, path);
 }
 
-int32_t ReadIntUnlimited(const char* section, const char* key, int32_t fallback,
-                         const char* path) {
+int32_t ReadIntUnlimited(const char* section, const char* key, int32_t fallback, const char* path) {
   if (const std::string* value = FindOverride(section, key)) {
     // Overrides are checked decimal numbers, so a decimal integer is all there is to read.
     return value->empty() ? fallback : static_cast<int32_t>(std::atol(value->c_str()));

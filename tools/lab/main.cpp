@@ -95,8 +95,9 @@ int main(int argc, char** argv) {
       ->required();
   impactCmd->add_option("--angles", impact.anglesDeg, "angles from the normal, 0 to 90 degrees")
       ->delimiter(',');
-  impactCmd->add_option("--speeds", impact.speedShares,
-                        "speeds as shares of the muzzle speed, above 0 and at most 1")
+  impactCmd
+      ->add_option("--speeds", impact.speedShares,
+                   "speeds as shares of the muzzle speed, above 0 and at most 1")
       ->delimiter(',');
   impactCmd->add_option("--draws", impact.draws, "ricochets drawn for the scatter (default 200)")
       ->check(CLI::Range(1, 100000));

@@ -72,11 +72,10 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
                       static_cast<double>(p.expiryTime - static_cast<float>(firedAt)),
                       static_cast<double>(last.distance));
       } else {
-        std::snprintf(text, sizeof text, "hit the ground at %.0f ms, %.2f units out%s",
-                      static_cast<double>(elapsed), static_cast<double>(last.distance),
-                      !session.model.damageDealt.empty()
-                          ? ""
-                          : " (stopped there by the impact response)");
+        std::snprintf(
+            text, sizeof text, "hit the ground at %.0f ms, %.2f units out%s",
+            static_cast<double>(elapsed), static_cast<double>(last.distance),
+            !session.model.damageDealt.empty() ? "" : " (stopped there by the impact response)");
       }
       result.end = text;
       break;
@@ -85,8 +84,9 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
   }
   if (result.end.empty()) {
     char text[160];
-    std::snprintf(text, sizeof text, "still flying after the last frame: the cap of %d frames (%g s)",
-                  o.maxFrames, static_cast<double>(o.frameMs) * o.maxFrames / 1000.0);
+    std::snprintf(text, sizeof text,
+                  "still flying after the last frame: the cap of %d frames (%g s)", o.maxFrames,
+                  static_cast<double>(o.frameMs) * o.maxFrames / 1000.0);
     result.end = text;
     result.capped = true;
   }

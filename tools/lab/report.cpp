@@ -54,7 +54,8 @@ std::string RowsThatNeverFly() {
     i = last;
   }
   if (rows.empty()) return rows;
-  return (count == 1 ? "weapon row " + rows + " never flies" : "weapon rows " + rows + " never fly") +
+  return (count == 1 ? "weapon row " + rows + " never flies"
+                     : "weapon rows " + rows + " never fly") +
          ": no muzzle speed, so every shot of " + (count == 1 ? "that type" : "those types") +
          " is dead at once";
 }
@@ -374,8 +375,8 @@ void Highlight(ReportCharts& c, const std::set<int32_t>& changed) {
     }
     return false;
   };
-  for (LineChart* chart : {&c.range.side, &c.range.drop, &c.range.speed, &c.range.damage,
-                           &c.trails}) {
+  for (LineChart* chart :
+       {&c.range.side, &c.range.drop, &c.range.speed, &c.range.damage, &c.trails}) {
     for (Series& s : chart->series) s.highlighted = !s.dashed && isChanged(s.name);
   }
   for (std::string& label : c.outcomes.rowLabels)
@@ -399,9 +400,10 @@ std::string Page(const std::string& data, const ReportCharts& c, const ReportOpt
       std::string(kStyle) + "</style></head><body>\n<h1>Ballistics report</h1>\n<p>" + data +
       "<br>" + EscapeXml(c.settingsLine) + "<br>" + EscapeXml(host) + "</p>\n";
   if (!problems.empty()) {
-    html += "<section class=\"problems\"><h2>Problems in the data</h2><p>What start-up "
-            "ignores or misreads (pellix-lab lint), and weapons that cannot fire.</p><ul>" +
-            problems + "</ul></section>\n";
+    html +=
+        "<section class=\"problems\"><h2>Problems in the data</h2><p>What start-up "
+        "ignores or misreads (pellix-lab lint), and weapons that cannot fire.</p><ul>" +
+        problems + "</ul></section>\n";
   }
   if (!o.changedWeapons.empty()) {
     std::string list;

@@ -48,8 +48,8 @@ const std::vector<IniKey>& IniKeys() {
 
 bool SameLetters(const std::string& a, const std::string& b) {
   const auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 size_t Digits(const std::string& s, size_t i) {

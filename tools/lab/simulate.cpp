@@ -85,7 +85,8 @@ bool RunScenario(const Scenario& s, SimulationResult& out, std::string& error) {
   LabSession session;
   // Slots that no shot fills stay empty: a pool of one slot a shot runs the same frames, and
   // only its walk is shorter (see poolPasses below).
-  session.poolSlots = s.poolSlots > 0 ? s.poolSlots : std::max<int32_t>(1, static_cast<int32_t>(s.shots.size()));
+  session.poolSlots =
+      s.poolSlots > 0 ? s.poolSlots : std::max<int32_t>(1, static_cast<int32_t>(s.shots.size()));
   if (!session.Load(s.dataDir, error, s.settings, s.weaponLines, s.surfaceLines)) {
     error = s.file + ": data folder " + error;
     return false;

@@ -104,10 +104,12 @@ TEST(LabDiff, SurfaceThatCannotBePiercedFlipsItsPenetrations) {
 
 // The sample's surfaces, W's ricochet threshold given.
 std::string Surfaces(const char* wallThreshold) {
-  return std::string("N 0.25 0.80 0.40 0.10 2.0\nSP 0.30 0.90 0.50 0.05 6.0\n"
-                     "S 0.20 0.70 0.35 0.15 1.5\nW ") +
-         wallThreshold + " 0.60 0.30 0.20 0.8\nD 0.10 0.50 0.20 0.25 -1\n"
-                         "C 0.35 0.90 0.55 0.05 3.0\nP 0.05 0.30 0.10 0.30 0.3\n";
+  return std::string(
+             "N 0.25 0.80 0.40 0.10 2.0\nSP 0.30 0.90 0.50 0.05 6.0\n"
+             "S 0.20 0.70 0.35 0.15 1.5\nW ") +
+         wallThreshold +
+         " 0.60 0.30 0.20 0.8\nD 0.10 0.50 0.20 0.25 -1\n"
+         "C 0.35 0.90 0.55 0.05 3.0\nP 0.05 0.30 0.10 0.30 0.3\n";
 }
 
 TEST(LabDiff, ASurfaceEditChangesThatSurfacesCellsAlone) {
@@ -148,16 +150,16 @@ TEST(LabDiff, ChangesAreListedAsTheFilesGiveThem) {
   // stored times 25 / muzzle speed, so they change with it, but their world units do not. Row
   // 1's drag changes nothing with AirResist off, and its trail does not change the flight.
   const std::string surfaces = Surfaces("0.15");
-  const std::string a = WriteDataFolder(
-      "terms-old", "[PELLIX]\nMaxWeapon=1\n",
-      "0 880 0.008 0.04 0.8 0 4 8.0 16.0 0.03 0.07 90 230 0xFFFF4020\n"
-      "1 400 0.008 0.04 0.8 0 4 8.0 16.0 0.03 0.07 90 230 0xFFFF4020\n",
-      surfaces);
-  const std::string b = WriteDataFolder(
-      "terms-new", "[PELLIX]\nMaxWeapon=1\n[PHYSICS]\nGravityMult=0.49\n",
-      "0 807.2 0.008 0.04 0.8 0 4 8.0 16.0 0.03 0.07 90 230 0xFFFF4020\n"
-      "1 400 0.02 0.04 0.8 0 4 9.5 16.0 0.03 0.07 90 230 0xFFFF4020\n",
-      surfaces);
+  const std::string a =
+      WriteDataFolder("terms-old", "[PELLIX]\nMaxWeapon=1\n",
+                      "0 880 0.008 0.04 0.8 0 4 8.0 16.0 0.03 0.07 90 230 0xFFFF4020\n"
+                      "1 400 0.008 0.04 0.8 0 4 8.0 16.0 0.03 0.07 90 230 0xFFFF4020\n",
+                      surfaces);
+  const std::string b =
+      WriteDataFolder("terms-new", "[PELLIX]\nMaxWeapon=1\n[PHYSICS]\nGravityMult=0.49\n",
+                      "0 807.2 0.008 0.04 0.8 0 4 8.0 16.0 0.03 0.07 90 230 0xFFFF4020\n"
+                      "1 400 0.02 0.04 0.8 0 4 9.5 16.0 0.03 0.07 90 230 0xFFFF4020\n",
+                      surfaces);
   DiffResult r;
   std::string error;
   ASSERT_TRUE(DiffFolders(a, b, DefaultDiffOptions(), r, error)) << error;

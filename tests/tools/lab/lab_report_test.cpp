@@ -5,7 +5,6 @@
 #include <string>
 
 #include "tests/tools/lab/data_copy.h"
-
 #include "tests/tools/lab/report_markup.h"
 #include "tools/lab/report.h"
 
