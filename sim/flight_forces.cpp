@@ -46,9 +46,17 @@ void ApplyFlightForces(ProjectileRecord* record, float timeStep) {
     }
   }
 
-  // Extreme table values (a huge negative drag) can overflow; a velocity that is not finite
-  // would poison every later step, so such a step leaves the velocity as it was.
-  if (vec3::IsFinite(next)) vec3::Copy(v, next);
+  // A velocity beyond the float range (from a GravityMult or a drag beyond it, or a huge
+  // negative drag) has carried the round out of any world, so it ends where it is. The host's
+  // step still moves it by velocity x step and may test that path: with no velocity left it
+  // goes nowhere, and a hit would find it too slow to bounce back to life. No loop flag is
+  // set: nothing in this pass would clear it.
+  if (vec3::IsFinite(next)) {
+    vec3::Copy(v, next);
+  } else {
+    record->active = 0;
+    v[0] = v[1] = v[2] = 0.0f;
+  }
 }
 
 }  // namespace pellix

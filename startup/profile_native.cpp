@@ -1,10 +1,9 @@
 // The native stand-in for the Windows profile functions. It gives the results that the real
 // GetPrivateProfileIntA and GetPrivateProfileStringA give (as probed under Wine):
-// - a line break is CR or LF; each line is trimmed of white space (and Ctrl-Z) at both ends;
-// - "[name]" opens a section (the last "]" on the line closes it, the name is trimmed); a "["
-//   line without "]" is an ordinary line; lines before any section form a section named "";
-// - "name = value" is a key (name and value trimmed); a line without "=" is a key without value;
-//   ";" starts no comment, such a line is just a key whose name begins with ";";
+// - the file's lines, sections and keys as ProfileLines walks them (profile_lines.h): a UTF-8
+//   byte-order mark skipped, a line break CR or LF, each line trimmed of white space (and
+//   Ctrl-Z), "[name]" a section, "name = value" or a name alone a key, ";" no comment;
+// - lines before any section form a section named "";
 // - section and key names match without regard to letter case; only the first section of a name
 //   and, in it, the first key of a name count;
 // - a value enclosed in a pair of the same quote character loses the two quotes;
@@ -18,22 +17,10 @@
 #include <string_view>
 
 #include "startup/profile.h"
+#include "startup/profile_lines.h"
 
 namespace pellix {
 namespace {
-
-bool IsProfileSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == 0x1a;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsProfileSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsProfileSpace(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-// A stored text ends at its first NUL, as a C string does.
-std::string_view UpToNul(std::string_view s) { return s.substr(0, s.find('\0')); }
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -52,7 +39,6 @@ bool ReadWholeFile(const char* path, std::string& text) {
   size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
   std::fclose(file);
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);  // UTF-8 byte-order mark
   return true;
 }
 
@@ -62,34 +48,22 @@ bool FindValue(const char* path, const char* section, const char* key, std::stri
                bool& hasValue) {
   std::string text;
   if (!ReadWholeFile(path, text)) return false;
-  const std::string_view wantedSection = Trim(section);
-  const std::string_view wantedKey = Trim(key);
-  std::string_view current;  // section of the lines read so far; "" before the first one
-  bool inWanted = SameName(current, wantedSection);
-  bool seenWanted = inWanted;  // the first section of the wanted name has begun
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    std::string_view line = Trim(std::string_view(text).substr(pos, end - pos));
-    pos = end + 1;
-    if (line.empty()) continue;
-    if (line.front() == '[') {
-      const size_t close = line.rfind(']');
-      if (close != std::string_view::npos && close > 0) {
-        if (inWanted) return false;  // only the first section of a name is searched
-        current = UpToNul(Trim(line.substr(1, close - 1)));
-        inWanted = !seenWanted && SameName(current, wantedSection);
-        seenWanted = seenWanted || inWanted;
-        continue;
-      }
+  const std::string_view wantedSection = TrimProfileText(section);
+  const std::string_view wantedKey = TrimProfileText(key);
+  bool inWanted = SameName("", wantedSection);  // lines before any section form section ""
+  bool seenWanted = inWanted;                   // the first section of the wanted name has begun
+  ProfileLines lines(text);
+  ProfileLine line;
+  while (lines.Next(line)) {
+    if (line.kind == ProfileLine::Section) {
+      if (inWanted) return false;  // only the first section of a name is searched
+      inWanted = !seenWanted && SameName(line.name, wantedSection);
+      seenWanted = seenWanted || inWanted;
+      continue;
     }
-    if (!inWanted) continue;
-    const size_t eq = line.find('=');
-    std::string_view name = eq == std::string_view::npos ? line : Trim(line.substr(0, eq));
-    if (!SameName(UpToNul(name), wantedKey)) continue;
-    hasValue = eq != std::string_view::npos;
-    value = hasValue ? std::string(UpToNul(Trim(line.substr(eq + 1)))) : std::string();
+    if (line.kind != ProfileLine::Key || !inWanted || !SameName(line.name, wantedKey)) continue;
+    hasValue = line.hasValue;
+    value = std::string(line.value);
     return true;
   }
   return false;
@@ -109,7 +83,7 @@ uint32_t ReadString(const char* section, const char* key, const char* fallback, 
   std::string value;
   bool hasValue = false;
   if (!FindValue(path, section, key, value, hasValue) || !hasValue) {
-    return CopyTruncated(out, size, fallback ? UpToNul(fallback) : std::string_view());
+    return CopyTruncated(out, size, fallback ? std::string_view(fallback) : std::string_view());
   }
   std::string_view text = value;
   char quote = 0;

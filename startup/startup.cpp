@@ -106,7 +106,8 @@ StartupResult RunStartup(const StartupPlatform& platform, StartupLog& log) {
   log.Line("weapons: %s: %d of %d rows filled", path, static_cast<int>(result.weaponRowsFilled),
            static_cast<int>(settings.weaponCount));
   if (weaponTable[0].speedFactor == 0.0f) {
-    log.Line("warning: weapon row 0, the row of every type without its own, gives no muzzle speed");
+    log.Line("warning: weapon row 0 gives no muzzle speed: no shot of type 0, or of a type above "
+             "MaxWeapon (which use row 0), can fly");
   }
 
   // Step 4: the surface table.

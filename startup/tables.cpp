@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "sim/vec3.h"
 
@@ -66,16 +67,40 @@ LineResult ReadSurfaceLine(const char* line, SurfaceBallistics* rows) {
   return LineResult::Stored;
 }
 
+bool TableLineReader::Next(char (&line)[TableLineSize]) {
+  // A line may hold NUL characters, so the end of the read is found from the back: fgets
+  // writes the chars it read and a NUL, and leaves the rest of the buffer as it was, filled
+  // here with line ends, which a read holds only as its last char.
+  std::memset(line, '\n', TableLineSize);
+  if (!std::fgets(line, TableLineSize, file_)) return false;
+  size_t length = TableLineSize - 1;
+  while (line[length] != '\0') --length;
+  // A short read without a line end met the end of the file.
+  lineEnded_ = (length > 0 && line[length - 1] == '\n') || length < TableLineSize - 1;
+  if (atStart_) {
+    atStart_ = false;
+    if (length >= 3 && std::memcmp(line, "\xEF\xBB\xBF", 3) == 0) {
+      std::memmove(line, line + 3, length - 2);
+      length -= 3;
+      skippedMark_ = true;
+    }
+  }
+  length_ = length;
+  return true;
+}
+
 void ReadWeaponFile(std::FILE* file, WeaponBallistics* rows, int32_t count) {
+  TableLineReader reader(file);
   char line[TableLineSize];
-  while (std::fgets(line, TableLineSize, file)) {
+  while (reader.Next(line)) {
     if (ReadWeaponLine(line, rows, count) == LineResult::Stop) break;
   }
 }
 
 void ReadSurfaceFile(std::FILE* file, SurfaceBallistics* rows) {
+  TableLineReader reader(file);
   char line[TableLineSize];
-  while (std::fgets(line, TableLineSize, file)) {
+  while (reader.Next(line)) {
     if (ReadSurfaceLine(line, rows) == LineResult::Stop) break;
   }
 }

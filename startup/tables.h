@@ -51,6 +51,30 @@ extern SurfaceBallistics* surfaceTable;  // SurfaceClassCount rows
 
 inline constexpr int TableLineSize = 1024;  // a longer line is read as several
 
+// The lines of a data file as both readers (and the lab's lint) take them: fgets into a buffer
+// of TableLineSize chars, so a longer line comes as several reads, with a UTF-8 byte-order mark
+// at the start of the file skipped (editors on Windows write one; it is no part of the first
+// line's key or number).
+class TableLineReader {
+ public:
+  explicit TableLineReader(std::FILE* file) : file_(file) {}
+  // The next read into `line`; false at the end of the file.
+  bool Next(char (&line)[TableLineSize]);
+  bool SkippedByteOrderMark() const { return skippedMark_; }
+  // The last read reached the end of its line (a line end, or the file's end): the next read
+  // starts a new line. False when the line goes on in the next read.
+  bool LineEnded() const { return lineEnded_; }
+  // The chars of the last read, NUL characters within the line included.
+  size_t Length() const { return length_; }
+
+ private:
+  std::FILE* file_;
+  bool atStart_ = true;
+  bool skippedMark_ = false;
+  bool lineEnded_ = true;
+  size_t length_ = 0;
+};
+
 // Reads the weapon file line by line into `rows` (`count` rows, already zero-filled).
 void ReadWeaponFile(std::FILE* file, WeaponBallistics* rows, int32_t count);
 // Reads the surface file line by line into `rows` (SurfaceClassCount rows, zero-filled).

@@ -47,7 +47,8 @@ float ClampFinite(float x, float limit) { return std::isinf(x) ? x : Clamp(x, li
 // under test. The sim target takes rows and biases to the float limits; here they stay within
 // +-1000 (and the drags within +-2), so that over the case's frames no position the plug-in
 // leaves finite is pushed beyond the float range by the host's own step. Values that only
-// decide may stay infinite.
+// decide may stay infinite: so may gravity and the drags, which end a round at its first step
+// (or, for a drag of +inf, cap it).
 void KeepSpeedsFinite() {
   constexpr float kLimit = 1.0e3f;
   for (int32_t i = 0; i < settings.weaponCount; ++i) {
@@ -56,8 +57,8 @@ void KeepSpeedsFinite() {
       w.speedFactor = std::copysign(1.0e-3f, w.speedFactor);
     }
     w.speedFactor = Clamp(w.speedFactor, kLimit);
-    w.dragAlong = Clamp(w.dragAlong, 2.0f);
-    w.dragAcross = Clamp(w.dragAcross, 2.0f);
+    w.dragAlong = ClampFinite(w.dragAlong, 2.0f);
+    w.dragAcross = ClampFinite(w.dragAcross, 2.0f);
     w.pierceCost = ClampFinite(w.pierceCost, kLimit);
     w.ricochetBonus = ClampFinite(w.ricochetBonus, kLimit);
   }
@@ -68,7 +69,8 @@ void KeepSpeedsFinite() {
     r.ricochetThreshold = ClampFinite(r.ricochetThreshold, kLimit);
     r.pierceResistance = ClampFinite(r.pierceResistance, kLimit);
   }
-  for (float* f : {&settings.gravityScale, &settings.ColBias, &settings.SolidBias}) {
+  settings.gravityScale = ClampFinite(settings.gravityScale, kLimit);
+  for (float* f : {&settings.ColBias, &settings.SolidBias}) {
     *f = std::isfinite(*f) ? Clamp(*f, kLimit) : 0.0f;
   }
 }

@@ -209,21 +209,32 @@ const char* Impact(FuzzInput& in, int32_t slot) {
   return nullptr;
 }
 
-// The host's step of a live record: forces, then position += velocity x step.
-void Step(FuzzInput& in, int32_t slot) {
+// The host's step of a live record: forces, then position += velocity x step. The forces
+// set no loop flag, and a record they end is at rest.
+const char* Step(FuzzInput& in, int32_t slot) {
   ProjectileRecord& p = projectiles[slot];
-  if (p.active == 0) return;
+  if (p.active == 0) return nullptr;
   if (settings.Gravity != 0 || settings.AirResist != 0) {
     HookRegisters regs{};
     regs.edi = reinterpret_cast<uintptr_t>(&p) + 4;
+    const int32_t flags[3] = {repeatRequested, skipHostHit, damageRestorePending};
     projectileLoopOnPool = 1;
     FlightForcesEntry(regs, fake.timeStep);
     projectileLoopOnPool = 0;
+    if (flags[0] != repeatRequested || flags[1] != skipHostHit ||
+        flags[2] != damageRestorePending) {
+      return "a force step changed a loop flag";
+    }
+    if (p.active == 0 &&
+        (p.velocity[0] != 0.0f || p.velocity[1] != 0.0f || p.velocity[2] != 0.0f)) {
+      return "a force step ended a record that still moves";
+    }
   }
   float next[3];
   for (int k = 0; k < 3; ++k) next[k] = p.position[k] + p.velocity[k] * fake.timeStep;
   // The host's own arithmetic is not under test: it moves only where it stays finite.
   if (Finite3(next) && in.Bool()) std::memcpy(p.position, next, sizeof next);
+  return nullptr;
 }
 
 // The strips of every slot for every pass, seen through a fixed perspective camera. Reads no
@@ -268,7 +279,7 @@ const char* FuzzSimSequence(const uint8_t* data, size_t size) {
         Shoot(in, code % 7);
         break;
       case 3:
-        Step(in, slot);
+        fault = Step(in, slot);
         break;
       case 4:
         fault = Impact(in, slot);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "sim/loop_state.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/sim_setup.h"
 
@@ -147,13 +148,17 @@ TEST_F(FlightForces, ZeroVelocityPutsEverythingAcross) {
   ExpectVelocity(2.0f, 0.0f, 0.0f);
 }
 
-TEST_F(FlightForces, OverflowLeavesTheVelocityAsItWas) {
+TEST_F(FlightForces, OverflowEndsTheProjectileAtRest) {
   settings.AirResist = 1;
-  sim.Weapon(0).dragAcross = -3e38f;
+  sim.Weapon(0).dragAcross = -3e38f;  // finite, but across x 0.2 x 3e38 is not
   fake.wind[1] = 50.0f;
+  record.active = 1;
   SetVelocity(10.0f, 0.0f, 0.0f);
   ApplyFlightForces(&record, 1.0f);
-  ExpectVelocity(10.0f, 0.0f, 0.0f);
+  EXPECT_EQ(record.active, 0);
+  ExpectVelocity(0.0f, 0.0f, 0.0f);
+  EXPECT_EQ(skipHostHit, 0);  // no hit in this pass would clear it
+  EXPECT_EQ(repeatRequested, 0);
 }
 
 }  // namespace

@@ -300,6 +300,23 @@ TEST_F(Ricochet, KeepsSharesReflectsPushesOffScattersAndCuts) {
   EXPECT_EQ(skipHostHit, 0);
   EXPECT_EQ(fake.Count(HostCallKind::Rand), 3);
   EXPECT_EQ(fake.Count(HostCallKind::LineTest), 1);
+
+  // The speed ratio on inputs that every other grouping rounds differently: speed =
+  // 7.71536779, D = -7.94400072, g = |0.19 x (D / speed)| = 0.195630342, speedKeep = (1 - g)
+  // + 0.08 = 0.884369671, speedKeep^2 = 0.782109737. Reflected and scattered, v =
+  // (5.27246141, 4.92971039, 0.92817837), |v| = 7.27752733; q = (|v| / speed) / speedKeep^2
+  // = 0.943250835 / 0.782109737 = 1.20603383 and v x (1 / q = 0.829164147). |v| / (speed x
+  // speedKeep^2), (|v| / speedKeep^2) / speed, two divisions by speedKeep, the scale taken as
+  // (speed x speedKeep^2) / |v|, or v / q each change a component.
+  sim.Surface(0).ricochetAngleLoss = 0.19f;
+  sim.Surface(0).ricochetKeep = 0.08f;
+  sim.Surface(0).ricochetScatter = 0.16f;
+  fake.randScript = {7424, 9570, 12481};
+  SetVelocity(5.61f, 0.42f, -5.28f);
+  Hit(0, 0, 0, 0.0f, 0.6f, 0.8f);
+  EXPECT_EQ(record.velocity[0], 4.37173605f);
+  EXPECT_EQ(record.velocity[1], 4.0875392f);
+  EXPECT_EQ(record.velocity[2], 0.769612253f);
 }
 
 TEST_F(Ricochet, RandIsDrawnEvenWithoutScatter) {
@@ -429,6 +446,30 @@ TEST_F(Pierce, LeavingSpendsTheBudgetAndSlows) {
   EXPECT_EQ(skipHostHit, 1);
   EXPECT_EQ(repeatRequested, 1);
   EXPECT_EQ(record.active, 1);
+
+  // Inputs that every other grouping of the three products rounds differently. Muzzle speed
+  // 857: speedFactor = 25 / 857 = 0.0291715283; speed = |v| = 25.0418968, speed^2 =
+  // 627.096619. Entering: budget = ((speedFactor x speed^2) x speedFactor) x 201 = (18.2933674
+  // x speedFactor = 0.533645511) x 201 = 107.262749. Leaving 2.388 further: cost = (2.72 x
+  // 7.9 = 21.4880009) x 2.388 = 51.3133469, budget 55.9494019. k = sqrt(budget /
+  // (speedFactor^2 x 201)) / speed = sqrt(55.9494019 / (0.000850978075 x 201 = 0.1710466) =
+  // 327.100342) / speed = 18.0859146 / speed = 0.722226202, and v x k. Any other order of the
+  // budget's five factors, 2.72 x (7.9 x 2.388), (2.72 x 2.388) x 7.9, speedFactor x
+  // (speedFactor x 201), dividing by the factors one at a time, by speed inside the root or
+  // through 1 / speed, or v x sqrt(...) / speed each change a value.
+  sim.Weapon(kRifle).speedFactor = 25.0f / 857.0f;
+  sim.Weapon(kRifle).pierceCost = 2.72f;
+  sim.Surface(3).pierceResistance = 7.9f;
+  record.damage = 201;
+  SetVelocity(15.69f, 19.38f, 2.31f);
+  Hit(0, 0, 0, -1, 0, 0);
+  EXPECT_EQ(extra.pierceBudget, 107.262749f);
+  record.damage = 201;
+  Hit(2.388f, 0, 0, 1, 0, 0);
+  EXPECT_EQ(extra.pierceBudget, 55.9494019f);
+  EXPECT_EQ(record.velocity[0], 11.3317289f);
+  EXPECT_EQ(record.velocity[1], 13.9967432f);
+  EXPECT_EQ(record.velocity[2], 1.66834247f);
 }
 
 TEST_F(Pierce, LeavingPastTheBudgetStops) {

@@ -171,6 +171,10 @@ std::vector<WeaponCase> WeaponCases() {
       {"NUL first stops reading", RIFLE_TEXT "\n\0\n" PISTOL_TEXT "\n"sv, 4, {{1, rifle}}},
       {"line over 1023 chars reads as two", longLineText, 4, {{2, pistol}}},
       {"empty file", "", 4, {}},
+      // Editors on Windows may start a file with a UTF-8 byte-order mark: no part of the line.
+      {"byte-order mark skipped", "\xEF\xBB\xBF" RIFLE_TEXT "\n", 4, {{1, rifle}}},
+      {"byte-order mark after the start", RIFLE_TEXT "\n\xEF\xBB\xBF" PISTOL_TEXT "\n", 4,
+       {{1, rifle}}},
       // The runtime's number reading: no "inf", "nan" or hexadecimal floats, an exponent
       // needs digits, and integers are kept modulo 2^32.
       {"exponent without digits ends the scan",
@@ -257,6 +261,7 @@ std::vector<SurfaceCase> SurfaceCases() {
        "N 0.5 0.8 0.3 0.1 2\r\nC 0.5 0.8 0.3 0.1 2",
        {{0, line}, {5, line}}},
       {"blank line", "\nN 0.5 0.8 0.3 0.1 2\n\n", {{0, line}}},
+      {"byte-order mark skipped", "\xEF\xBB\xBFN 0.5 0.8 0.3 0.1 2\n", {{0, line}}},
       {"NUL first stops reading", "N 0.5 0.8 0.3 0.1 2\n\0\nC 0.5 0.8 0.3 0.1 2\n"sv, {{0, line}}},
       {"beyond the float range", "W 1e39 -1e39 -1e300 1e39 -1e39\n",
        {{3, {INFINITY, -INFINITY, -INFINITY, INFINITY, -INFINITY}}}},

@@ -152,7 +152,7 @@ std::string WhyOutcomesStay(const std::vector<ValueChange>& fields, const Settin
 }
 
 std::string Key(const Finding& f) {
-  return f.file + "\n" + (f.fault ? "fault" : "note") + "\n" + f.reason;
+  return f.file + "\n" + FindingKind(f) + "\n" + f.reason;
 }
 
 // Findings of `a` that `b` does not have, line numbers aside (lines move when others are
@@ -233,6 +233,7 @@ bool DiffFolders(const std::string& oldDir, const std::string& newDir, const Dif
     const Json none = Json::object();
     w.inOld = a.weapons.count(row) != 0;
     w.inNew = b.weapons.count(row) != 0;
+    w.absentWithinTable = row < (w.inOld ? b.stored : a.stored).weaponCount;
     Json oldRow = w.inOld ? a.weapons[row] : none;
     Json newRow = w.inNew ? b.weapons[row] : none;
     oldRow.erase("row");
@@ -303,7 +304,8 @@ void PrintDiffText(const DiffResult& r, const DiffOptions& o, std::ostream& out)
     if (!w.inOld || !w.inNew) {
       title += std::string(" is only in ") + (w.inOld ? "OLD" : "NEW") + ": in " +
                (w.inOld ? "NEW" : "OLD") + " weapon type " + row +
-               " uses row 0 (or no row if it has none)";
+               (w.absentWithinTable ? " has no line, so no shot of it can fly"
+                                    : " is above MaxWeapon and uses row 0");
     } else {
       for (const ValueChange& c : w.fields) title += "\n  " + DescribeChange(c);
     }

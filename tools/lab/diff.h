@@ -41,6 +41,9 @@ struct RangeSample {
 struct WeaponDiff {
   int32_t row = 0;
   bool inOld = true, inNew = true;  // filled in each folder
+  // In the folder without the row, the type is up to its MaxWeapon (no row: it never flies)
+  // rather than above it (row 0).
+  bool absentWithinTable = false;
   std::vector<ValueChange> fields;
   bool rangeChanged = false;  // any printed value of the whole range table, or its end
   std::vector<RangeSample> oldAt, newAt;  // at DiffOptions::at

@@ -1,5 +1,6 @@
 // `lint`: every line of the INI file and the two data files that start-up would ignore, cut
-// short or misread, with its file, line and a plain reason.
+// short or misread, and every legal value that is almost surely a typo, with its file, line,
+// text and a plain reason. The files are read with start-up's own line readers.
 #pragma once
 #include <string>
 #include <vector>
@@ -11,9 +12,16 @@ namespace pellix::lab {
 struct Finding {
   std::string file;   // file name within the folder
   int line = 0;       // 1-based; 0 for the file as a whole
-  bool fault = true;  // changes what start-up stores; false for a harmless oddity
+  bool fault = true;  // changes what start-up stores, or stops it
+  // Not a fault: true for a legal value that breaks play or is almost surely a typo, false for
+  // a note (a harmless oddity, or what a value beyond the float range does).
+  bool warning = false;
   std::string reason;
+  std::string text;  // the line as the reader takes it (control chars escaped); "" for a file
 };
+
+// "fault", "warning" or "note".
+const char* FindingKind(const Finding& finding);
 
 std::vector<Finding> LintFolder(const std::string& dir);
 

@@ -41,7 +41,9 @@ int main(int argc, char** argv) {
   Common lintOpts;
   std::string lintDir;
   auto* lint = app.add_subcommand(
-      "lint", "every line that start-up would ignore, cut short or misread (exit 1 on a fault)");
+      "lint",
+      "every line that start-up would ignore, cut short or misread (exit 1 on a fault), "
+      "and values that break play (warnings)");
   lint->add_option("DIR", lintDir, "folder of pellix.ini and the data files")->required();
   lab::AddFormatOptions(lint, lintOpts);
   lint->callback([&] {
@@ -55,7 +57,9 @@ int main(int argc, char** argv) {
       for (const auto& f : findings) {
         std::cout << f.file;
         if (f.line > 0) std::cout << ":" << f.line;
-        std::cout << ": " << (f.fault ? "" : "note: ") << f.reason << "\n";
+        std::cout << ": " << (f.fault ? "" : std::string(lab::FindingKind(f)) + ": ") << f.reason
+                  << "\n";
+        if (f.line > 0) std::cout << "  | " << f.text << "\n";
       }
       if (findings.empty()) std::cout << "clean\n";
     } else {

@@ -1,5 +1,6 @@
 #include "tools/lab/range.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -64,9 +65,16 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
     if (!p.active) {
       const RangePoint last = Sample(slot, elapsed, muzzle);
       char text[160];
-      // The model ends a record whose expiry has passed; anything else ended at the ground,
-      // the only solid here, by a plain hit or the impact response stopping it.
-      if (p.expiryTime < static_cast<float>(session.model.clockMs)) {
+      // The model ends a record whose expiry has passed, and the forces one whose velocity
+      // left the float range; anything else ended at the ground, the only solid here, by a
+      // plain hit or the impact response stopping it.
+      const std::vector<int32_t>& ended = session.model.forcesEnded;
+      if (std::find(ended.begin(), ended.end(), slot) != ended.end()) {
+        std::snprintf(text, sizeof text,
+                      "ended at %.0f ms, %.2f units out: a force step gave a velocity beyond "
+                      "the float range",
+                      static_cast<double>(elapsed), static_cast<double>(last.distance));
+      } else if (p.expiryTime < static_cast<float>(session.model.clockMs)) {
         std::snprintf(text, sizeof text, "life ran out at %.0f ms (expiry %.0f ms), %.2f units out",
                       static_cast<double>(elapsed),
                       static_cast<double>(p.expiryTime - static_cast<float>(firedAt)),

@@ -129,6 +129,7 @@ void LoopModel::ClearRecords() {
   damageDealt.clear();
   traceVisits.clear();
   areaImpacts.clear();
+  forcesEnded.clear();
   lineTests = 0;
   surfaceClassCalls = 0;
   registerFaults = 0;
@@ -184,6 +185,7 @@ void LoopModel::RunProjectileLoop() {
         if (settings.Gravity != 0 || settings.AirResist != 0) {
           const HookRegisters before = r;
           FlightForcesEntry(r, step);
+          if (onPool && rec->active == 0) forcesEnded.push_back(SlotOf(rec));
           Notify(Entry::FlightForces, 0, before, 0);
         }
         for (int k = 0; k < 3; ++k) displacement[k] = rec->velocity[k] * step;

@@ -8,8 +8,9 @@
 //   0x7360E7 loop top. Model: an inactive record goes straight to the advance; a record whose
 //            expiryTime is below the clock (as a float) is ended (active = 0) and advanced.
 //   0x73614A the time step HostTimeStep is loaded; when the flight-forces hook is installed
-//            (Gravity or AirResist on) FlightForcesEntry runs with it. Then the displacement
-//            velocity x step is formed.
+//            (Gravity or AirResist on) FlightForcesEntry runs with it (it may end the record,
+//            at rest). Then the displacement velocity x step is formed; model: for an ended
+//            record too, the host looks at `active` only at the loop top.
 //   hit test  Model: the World's hit finder on position -> position + displacement. A hit
 //            writes the hit frame (point at ESP+0x24, normal at ESP+0x34, surface id byte at
 //            ESP+0x57), puts the kind code in AL and reaches 0x736283 (ImpactEntry).
@@ -125,6 +126,7 @@ class LoopModel {
   std::vector<DamageDealt> damageDealt;
   std::vector<TraceVisit> traceVisits;
   std::vector<AreaImpactCall> areaImpacts;
+  std::vector<int32_t> forcesEnded;  // pool slots whose record FlightForcesEntry ended
   int lineTests = 0;
   int surfaceClassCalls = 0;
   // Decisions that changed a register they do not own, and loops cut off by the guard.

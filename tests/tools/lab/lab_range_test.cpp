@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <sstream>
 #include <string>
 
+#include "sim/pool.h"
 #include "startup/settings.h"
+#include "startup/tables.h"
 #include "tools/lab/lab_session.h"
 #include "tools/lab/range.h"
 
@@ -111,6 +114,31 @@ TEST(LabRangeData, ARowWithoutMuzzleSpeedNeverFlies) {
   EXPECT_FALSE(RunRange(session, o).points.empty());
 }
 
+// What ships: a shot of every weapon type up to MaxWeapon (and of the one after, row 0's)
+// flies, and a hit 10 units out deals damage, with physics off and as --physics turns it on.
+TEST(LabRangeData, EveryShippedWeaponFliesAndHurtsTenUnitsOut) {
+  for (const char* physics : {"0", "1"}) {
+    LabSession session;
+    std::string error;
+    ASSERT_TRUE(session.Load(PELLIX_SAMPLE_DATA, error,
+                             {{"PHYSICS/Gravity", physics},
+                              {"PHYSICS/AirResist", physics},
+                              {"PHYSICS/Ricochet", physics},
+                              {"PHYSICS/Pierce", physics}}))
+        << error;
+    ASSERT_GE(settings.weaponCount, 8);
+    for (int32_t type = 0; type <= settings.weaponCount; ++type) {
+      SCOPED_TRACE("physics " + std::string(physics) + ", weapon type " + std::to_string(type));
+      RangeOptions o;
+      o.weapon = type;
+      const RangeResult r = RunRange(session, o);
+      RangePoint at{};
+      ASSERT_TRUE(RangeAt(r, 10.0f, at)) << r.end;
+      EXPECT_GT(at.hitDamage, 0);
+    }
+  }
+}
+
 TEST(LabRangeData, SettingOverridesGoThroughTheSettingsReader) {
   LabSession session;
   std::string error;
@@ -136,6 +164,34 @@ TEST(LabRangeData, SettingOverridesGoThroughTheSettingsReader) {
   EXPECT_EQ(endless.end, "still flying after the last frame: the cap of 40 frames (1.6 s)");
   EXPECT_TRUE(endless.capped);
   EXPECT_EQ(endless.points.size(), 41u);
+}
+
+// From the settings reader to the record: a GravityMult, or a weapon line's dragAlong, beyond
+// the float range is stored as an infinity, so the first force step's velocity is not finite
+// and the round ends there, at rest at the muzzle.
+TEST(LabRangeData, AVelocityBeyondTheFloatRangeEndsTheRound) {
+  using Ini = std::map<std::string, std::string>;
+  for (const bool gravity : {true, false}) {
+    SCOPED_TRACE(gravity ? "GravityMult" : "dragAlong");
+    const Ini ini = gravity ? Ini{{"PHYSICS/GravityMult", "1e39"}}  // the drag stays off
+                            : Ini{{"PHYSICS/Gravity", "0"}, {"PHYSICS/AirResist", "1"}};
+    LabSession session;
+    std::string error;
+    ASSERT_TRUE(session.Load(std::string(PELLIX_LAB_FIXTURES) + "/physics", error, ini,
+                             {"0 400 -1e39 0 1.0 0 0 8 16 0.03 0.06 90 220 0xFFFFC060"}))
+        << error;
+    EXPECT_EQ(gravity ? settings.gravityScale : -weaponTable[0].dragAlong, INFINITY);
+    RangeOptions o;
+    o.height = 10.0f;
+    const RangeResult r = RunRange(session, o);
+    EXPECT_EQ(r.end,
+              "ended at 20 ms, 0.00 units out: a force step gave a velocity beyond the "
+              "float range");
+    const ProjectileRecord& p = pool.projectileArray[0];
+    EXPECT_EQ(p.active, 0);
+    EXPECT_EQ(p.position[2], 10.0f);
+    for (float v : p.velocity) EXPECT_EQ(v, 0.0f);
+  }
 }
 
 TEST_F(LabRange, TableFormatsKeepEveryRow) {
