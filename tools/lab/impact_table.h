@@ -40,6 +40,10 @@ struct ImpactCase {
 const char* SurfaceKey(int32_t surfaceClass);
 int32_t ParseSurfaceClass(const std::string& text);
 
+// Angles from 0 to 90 degrees, speed shares above 0 and at most 1; false with `error` naming
+// the first value outside.
+bool CheckImpactGrid(const ImpactOptions& options, std::string& error);
+
 std::vector<ImpactCase> RunImpacts(LabSession& session, const ImpactOptions& options);
 Table ImpactTable(const std::vector<ImpactCase>& cases, const ImpactOptions& options);
 
