@@ -8,6 +8,9 @@
 //
 //   cmake --build --preset win32 --target device_bench
 //   sh tests/visuals/with_xvfb.sh wine build/win32/bench/device_bench.exe [frames]
+//   wine build/win32/bench/device_bench.exe strips [rounds]
+// "strips" needs no device: it prints only the strip building of both passes at 4096 trails,
+// each way, as the median of `rounds` rounds of 15 (the 32-bit build's strip cost).
 #include <d3d9.h>
 #include <d3dx9.h>
 #include <windows.h>
@@ -57,20 +60,30 @@ void* ourDeviceTable[119];
 void** bufferTable = nullptr;  // the batch buffer's own
 void* ourBufferTable[14];
 
-// The alternative submission: the batch's vertex buffer locks into memory of the bench's own,
-// and each indexed draw from it becomes a DrawIndexedPrimitiveUP of that memory (which also
-// leaves stream 0 and the indices unset, as the real thing does).
+// The alternative submission: the batch's vertex buffers lock into memory of the bench's own
+// (pass 0's, then pass 1's), and each indexed draw from them becomes a DrawIndexedPrimitiveUP of
+// that memory (which also leaves stream 0 and the indices unset, as the real thing does).
 bool fromMemory = false;
 std::vector<TracerVertex> batchMemory(2 * kSlots * TracerStripVertices);
 std::vector<uint16_t> indexMemory;
-UINT streamOffset = 0;
+const TracerVertex* streamMemory = nullptr;  // the bound buffer's memory, at its offset
+
+const TracerVertex* MemoryOf(IDirect3DVertexBuffer9* b) {
+  const bool second = b == reinterpret_cast<IDirect3DVertexBuffer9*>(tracerBatch.vertexBuffers[1]);
+  return batchMemory.data() + (second ? kSlots * TracerStripVertices : 0);
+}
+bool Ours(IDirect3DVertexBuffer9* b) {
+  return b != nullptr &&
+         (b == reinterpret_cast<IDirect3DVertexBuffer9*>(tracerBatch.vertexBuffers[0]) ||
+          b == reinterpret_cast<IDirect3DVertexBuffer9*>(tracerBatch.vertexBuffers[1]));
+}
 
 HRESULT __stdcall OurLock(IDirect3DVertexBuffer9* b, UINT o, UINT s, void** data, DWORD f) {
   if (!fromMemory) {
     return ORIGINAL(bufferTable, IDirect3DVertexBuffer9, Lock, UINT, UINT, void**, DWORD)(b, o, s,
                                                                                           data, f);
   }
-  *data = batchMemory.data();
+  *data = const_cast<TracerVertex*>(MemoryOf(b));
   return D3D_OK;
 }
 HRESULT __stdcall OurUnlock(IDirect3DVertexBuffer9* b) {
@@ -81,9 +94,9 @@ HRESULT __stdcall OurUnlock(IDirect3DVertexBuffer9* b) {
 }
 HRESULT __stdcall OurSetStreamSource(IDirect3DDevice9* d, UINT n, IDirect3DVertexBuffer9* b, UINT o,
                                      UINT s) {
-  streamOffset = o;
-  // The device must not see the buffer with the bench's table.
-  if (fromMemory && b == reinterpret_cast<IDirect3DVertexBuffer9*>(tracerBatch.vertexBuffer)) {
+  // The device must not see the buffers with the bench's table.
+  if (fromMemory && Ours(b)) {
+    streamMemory = MemoryOf(b) + o / sizeof(TracerVertex);
     return D3D_OK;
   }
   return ORIGINAL(deviceTable, IDirect3DDevice9, SetStreamSource, UINT, IDirect3DVertexBuffer9*,
@@ -99,7 +112,7 @@ HRESULT __stdcall OurDrawIndexedPrimitive(IDirect3DDevice9* d, D3DPRIMITIVETYPE 
                                           UINT minIndex, UINT vertices, UINT start, UINT n) {
   ++drawCalls;
   if (fromMemory) {
-    const auto* v = reinterpret_cast<const char*>(batchMemory.data()) + streamOffset;
+    const TracerVertex* v = streamMemory + base;
     return ORIGINAL(deviceTable, IDirect3DDevice9, DrawIndexedPrimitiveUP, D3DPRIMITIVETYPE, UINT,
                     UINT, UINT, const void*, D3DFORMAT, const void*,
                     UINT)(d, t, minIndex, vertices, n, indexMemory.data() + start, D3DFMT_INDEX16,
@@ -122,24 +135,30 @@ void HookDevice(IDirect3DDevice9* device) {
   *reinterpret_cast<void***>(device) = ourDeviceTable;
 }
 
-// Switches the batch's vertex buffer to the alternative submission and back: its table, and
-// the index pattern in memory.
+// Switches the batch's vertex buffers to the alternative submission and back: their table, and
+// the index buffer's two orders in memory.
 void SubmitFromMemory(bool on) {
   fromMemory = on;
-  auto* buffer = reinterpret_cast<IDirect3DVertexBuffer9*>(tracerBatch.vertexBuffer);
-  if (buffer == nullptr) return;
-  void** table = *reinterpret_cast<void***>(buffer);
-  if (table != ourBufferTable) {
-    bufferTable = table;
-    std::memcpy(ourBufferTable, table, sizeof ourBufferTable);
-    ourBufferTable[Slot(&IDirect3DVertexBuffer9::Lock)] = reinterpret_cast<void*>(&OurLock);
-    ourBufferTable[Slot(&IDirect3DVertexBuffer9::Unlock)] = reinterpret_cast<void*>(&OurUnlock);
+  for (GpuObject* object : tracerBatch.vertexBuffers) {
+    auto* buffer = reinterpret_cast<IDirect3DVertexBuffer9*>(object);
+    if (buffer == nullptr) continue;
+    void** table = *reinterpret_cast<void***>(buffer);
+    if (table != ourBufferTable) {
+      bufferTable = table;
+      std::memcpy(ourBufferTable, table, sizeof ourBufferTable);
+      ourBufferTable[Slot(&IDirect3DVertexBuffer9::Lock)] = reinterpret_cast<void*>(&OurLock);
+      ourBufferTable[Slot(&IDirect3DVertexBuffer9::Unlock)] = reinterpret_cast<void*>(&OurUnlock);
+    }
+    *reinterpret_cast<void***>(buffer) = on ? ourBufferTable : bufferTable;
   }
-  *reinterpret_cast<void***>(buffer) = on ? ourBufferTable : bufferTable;
-  const uint16_t strip[TracerStripIndices] = {0, 1, 2, 1, 2, 3, 2, 3, 4, 3, 4, 5, 4, 5, 6, 5, 6, 7};
+  const uint16_t orders[2][TracerStripIndices] = {
+      {0, 1, 2, 1, 2, 3, 2, 3, 4, 3, 4, 5, 4, 5, 6, 5, 6, 7},
+      {0, 1, 2, 1, 3, 2, 2, 3, 4, 3, 5, 4, 4, 5, 6, 5, 7, 6}};
   indexMemory.clear();
-  for (int k = 0; k < tracerBatch.indexedStrips; ++k) {
-    for (uint16_t i : strip) indexMemory.push_back(static_cast<uint16_t>(k * 8 + i));
+  for (const auto& order : orders) {
+    for (int k = 0; k < tracerBatch.indexedStrips; ++k) {
+      for (uint16_t i : order) indexMemory.push_back(static_cast<uint16_t>(k * 8 + i));
+    }
   }
 }
 
@@ -165,6 +184,18 @@ void Camera(D3DXMATRIX* view, D3DXMATRIX* projection) {
   const D3DXVECTOR3 eye(0, -10, 6), at(0, 40, 8), up(0, 0, 1);
   D3DXMatrixLookAtLH(view, &eye, &at, &up);
   D3DXMatrixPerspectiveFovLH(projection, D3DX_PI / 3, float(kWidth) / kHeight, 0.5f, 500);
+}
+
+// The camera's frame as the drawing prepares it.
+StripFrame CameraFrame() {
+  D3DXMATRIX view, projection;
+  Camera(&view, &projection);
+  Matrix4 v, p;
+  std::memcpy(&v, &view, sizeof v);
+  std::memcpy(&p, &projection, sizeof p);
+  StripFrame frame;
+  PrepareStripFrame(&frame, v, p);
+  return frame;
 }
 
 // Waits until the device has done everything asked of it so far.
@@ -286,14 +317,36 @@ Figures Run(IDirect3DDevice9* device, Path path, int frames) {
   for (int f = 0; f < frames; ++f) drawTimes.push_back(Frame(device, true, &draws));
   SubmitFromMemory(false);
 
-  D3DXMATRIX view, projection;
-  Camera(&view, &projection);
-  Matrix4 v, p;
-  std::memcpy(&v, &view, sizeof v);
-  std::memcpy(&p, &projection, sizeof p);
-  StripFrame frame;
-  PrepareStripFrame(&frame, v, p);
-  return Figures{Median(frameTimes), Median(drawTimes), BuildMs(path != kPerTrail, frame), draws};
+  return Figures{Median(frameTimes), Median(drawTimes), BuildMs(path != kPerTrail, CameraFrame()),
+                 draws};
+}
+
+// Settings as shipped (TracerType 2: both passes, scene copy), two weapon rows, the pool.
+WeaponBallistics benchWeapons[2] = {};
+bool SetUpPool() {
+  settings = testing::DefaultSettings(2, kSlots);
+  benchWeapons[1].tracerColour = 0xFFFF4020;
+  for (WeaponBallistics& w : benchWeapons) w.ammoTrailLength = w.tracerTrailLength = 1.5f;
+  weaponTable = benchWeapons;
+  return AllocatePool(kSlots);
+}
+
+// The strip building alone, without a device: median over rounds of each way's median.
+int StripsOnly(int rounds) {
+  if (!SetUpPool()) return 1;
+  Volley(kSlots);
+  const StripFrame frame = CameraFrame();
+  std::vector<double> perTrail[2];
+  for (int r = 0; r < rounds; ++r) {
+    for (int batched = 0; batched < 2; ++batched) {
+      perTrail[batched].push_back(BuildMs(batched != 0, frame) * 1e6 / kSlots);
+    }
+  }
+  std::printf(
+      "strips of both passes, %d trails, ns a trail (median of %d rounds): "
+      "one trail at a time %.1f, batched %.1f\n",
+      kSlots, rounds, Median(perTrail[0]), Median(perTrail[1]));
+  return 0;
 }
 
 int Main(int frames) {
@@ -307,12 +360,7 @@ int Main(int frames) {
   host.at = testing::HostMemory;
   BindDirect3D();
 
-  settings = testing::DefaultSettings(2, kSlots);  // TracerType 2: both passes, scene copy
-  WeaponBallistics weapons[2] = {};
-  weapons[1].tracerColour = 0xFFFF4020;
-  for (WeaponBallistics& w : weapons) w.ammoTrailLength = w.tracerTrailLength = 1.5f;
-  weaponTable = weapons;
-  if (!AllocatePool(kSlots)) return 1;
+  if (!SetUpPool()) return 1;
 
   std::printf(
       "%d frames of %ux%u, TracerType 2; the DrawTracers call = strip building + "
@@ -336,4 +384,9 @@ int Main(int frames) {
 }  // namespace
 }  // namespace pellix
 
-int main(int argc, char** argv) { return pellix::Main(argc > 1 ? std::atoi(argv[1]) : 20); }
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "strips") == 0) {
+    return pellix::StripsOnly(argc > 2 ? std::atoi(argv[2]) : 9);
+  }
+  return pellix::Main(argc > 1 ? std::atoi(argv[1]) : 20);
+}

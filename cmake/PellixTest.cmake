@@ -80,6 +80,12 @@ function(pellix_wine_fixtures)
       "-DCOPIES=$<TARGET_FILE_DIR:device_drawing_test>|$<TARGET_FILE_DIR:device_bench>"
       -P ${PROJECT_SOURCE_DIR}/tools/effect_builder/write_effect.cmake)
     set_tests_properties(effect.build PROPERTIES FIXTURES_SETUP effect)
+    # The same effect with passes that cull, for the drawing test's second picture.
+    pellix_wine_add_test(NAME effect.build_culled COMMAND ${CMAKE_COMMAND}
+      -DBUILDER=$<TARGET_FILE:effect_builder> -DOUT=${CMAKE_BINARY_DIR}/pellix_culled.fx
+      -DVARIANT=culled "-DCOPIES=$<TARGET_FILE_DIR:device_drawing_test>"
+      -P ${PROJECT_SOURCE_DIR}/tools/effect_builder/write_effect.cmake)
+    set_tests_properties(effect.build_culled PROPERTIES FIXTURES_SETUP effect)
   endif()
 endfunction()
 

@@ -127,12 +127,17 @@ CheckOutcome InstallPlainRow(CodeMemory& memory, const HookRow& row) {
   return outcome;
 }
 
-bool InstallHookTable(CodeMemory& memory, const HookTargets& targets, bool flightForcesOn) {
+bool InstallHookTable(CodeMemory& memory, const HookTargets& targets, bool flightForcesOn,
+                      int* resetSitesSkipped) {
   ResetRow resetRows[kResetRowCount];
   BuildResetRows(targets, resetRows);
+  int skipped = 0;
   for (const ResetRow& row : resetRows) {
-    if (InstallResetRow(memory, row) == CheckOutcome::kQuit) return false;
+    const CheckOutcome outcome = InstallResetRow(memory, row);
+    if (outcome == CheckOutcome::kQuit) return false;
+    skipped += outcome == CheckOutcome::kSkip ? 1 : 0;
   }
+  if (resetSitesSkipped != nullptr) *resetSitesSkipped = skipped;
   HookRow rows[kPlainRowCount];
   BuildPlainRows(targets, flightForcesOn, rows);
   for (const HookRow& row : rows) {

@@ -75,7 +75,9 @@ CheckOutcome InstallResetRow(CodeMemory& memory, const ResetRow& row);
 CheckOutcome InstallPlainRow(CodeMemory& memory, const HookRow& row);
 
 // All seventeen rows in order. Returns false when the user chose to quit (seen only when
-// CodeMemory::Exit returns); nothing is written after that.
-bool InstallHookTable(CodeMemory& memory, const HookTargets& targets, bool flightForcesOn);
+// CodeMemory::Exit returns); nothing is written after that. `resetSitesSkipped`, when given,
+// receives how many Reset sites the user chose to run on without.
+bool InstallHookTable(CodeMemory& memory, const HookTargets& targets, bool flightForcesOn,
+                      int* resetSitesSkipped = nullptr);
 
 }  // namespace pellix

@@ -3,6 +3,7 @@
 namespace pellix {
 
 // Writes every hook into the host's code (the last step of start-up, 32-bit Windows only).
-void InstallHooks();
+// Returns how many of the four Reset sites were left as the host has them.
+int InstallHooks();
 
 }  // namespace pellix

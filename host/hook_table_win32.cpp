@@ -16,7 +16,7 @@ uint32_t LoadedAddress(void (*entry)()) {
 
 }  // namespace
 
-void InstallHooks() {
+int InstallHooks() {
   const HookTargets targets = {
       .resetWrapperA = LoadedAddress(ResetWrapperA),
       .resetWrapperB = LoadedAddress(ResetWrapperB),
@@ -32,8 +32,11 @@ void InstallHooks() {
       .makeM4 = LoadedAddress(MakeM4Shell),
   };
   // With Reload on, Gravity and AirResist may be switched on later: the entry is there for them.
+  int resetSitesSkipped = 0;
   InstallHookTable(ProcessCodeMemory(), targets,
-                   settings.Gravity != 0 || settings.AirResist != 0 || settings.Reload != 0);
+                   settings.Gravity != 0 || settings.AirResist != 0 || settings.Reload != 0,
+                   &resetSitesSkipped);
+  return resetSitesSkipped;
 }
 
 }  // namespace pellix

@@ -43,6 +43,7 @@ struct ReloadState {
   int32_t* filledAt = nullptr;  // the weapon check's scratch, one entry per row
   SurfaceBallistics spareSurfaces[SurfaceClassCount]{};
   Settings spareSettings{};
+  bool batchHeldOff = false;  // HoldTracerBatchOff
   bool checked = false;
   uint32_t lastCheck = 0;
 };
@@ -226,6 +227,10 @@ bool ReloadSettings(FileStamp& stamp) {
   char line[ReloadLogLineSize];
   int n = 0;
   for (const SettingKey& key : settingKeys) {
+    if (state.batchHeldOff && key.offset == offsetof(Settings, TracerBatch)) {
+      fresh.TracerBatch = settings.TracerBatch;  // start-up's log said why
+      continue;
+    }
     if (SameField(settings, fresh, key)) continue;
     char before[32], after[32];
     FormatValue(settings, key, before);
@@ -342,6 +347,8 @@ void PrepareReload(const FileAccess& files, const ProfileReader& profile, ZeroAl
       "reload: on: pellix.ini, the two data files and pellix.fx are read again when they "
       "change (checked once a second)");
 }
+
+void HoldTracerBatchOff() { state.batchHeldOff = true; }
 
 void ReleaseReload() {
   std::free(state.bytes[0]);

@@ -33,6 +33,10 @@ extern int32_t effectReloadPending;
 void PrepareReload(const FileAccess& files, const ProfileReader& profile, ZeroAllocator allocate,
                    const StartupLog& startupLog, StartupLog& log);
 
+// Start-up left a Reset site unhooked and turned the batched drawing off (its buffers would
+// make that Reset fail): a reload keeps TracerBatch at 0, whatever the file says.
+void HoldTracerBatchOff();
+
 // Frees the spare copies and forgets every stamp (tests and tools; the library never calls it).
 void ReleaseReload();
 

@@ -17,7 +17,8 @@ struct StartupPlatform {
   ProfileReader profile{};
   std::FILE* (*openFile)(const char* path, const char* mode) = nullptr;
   ZeroAllocator allocate = CallocZeroed;
-  void (*installHooks)() = nullptr;  // step 6; null where there is no host (tools)
+  // Step 6; null where there is no host (tools). Returns the Reset sites left unhooked.
+  int (*installHooks)() = nullptr;
   FileAccess files{};  // for Reload=1; without it the files are read once
 };
 

@@ -62,7 +62,8 @@ void DrawTracers() {
   GpuEffect* effect = tracerEffect;
   if (effect == nullptr) return;
   // TracerBatch 0, or no batch buffers (their creation failed): one draw per trail and pass.
-  const bool batched = settings.TracerBatch != 0 && tracerBatch.vertexBuffer != nullptr &&
+  const bool batched = settings.TracerBatch != 0 && tracerBatch.vertexBuffers[0] != nullptr &&
+                       tracerBatch.vertexBuffers[1] != nullptr &&
                        tracerBatch.indexBuffer != nullptr;
 
   GpuSurface* target = api->GetRenderTarget(device, 0);
@@ -103,9 +104,10 @@ void DrawTracers() {
   uint32_t passes = 2;  // kept when Begin leaves the count untouched
   api->Begin(effect, &passes, 0);
   // The batch holds the strips of both passes, built in one walk over the pool. A buffer that
-  // cannot be locked leaves this frame to the one-trail-at-a-time drawing.
+  // cannot be locked, or strips beyond the device's reach, leave this frame to the
+  // one-trail-at-a-time drawing.
   const int32_t strips =
-      batched ? BuildTracerBatch(*api, frame, refraction && passes > 0, passes > 1) : -1;
+      batched ? BuildTracerBatch(*api, device, frame, refraction && passes > 0, passes > 1) : -1;
   for (uint32_t p = 0; p < passes && p < kStripPasses; ++p) {
     if (p == 0 && !refraction) {
       AdditiveBlend(*api, device);

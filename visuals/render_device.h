@@ -44,6 +44,8 @@ inline constexpr uint32_t BLEND_ONE = 2;
 inline constexpr uint32_t BLEND_SRCALPHA = 5;
 inline constexpr uint32_t BLEND_INVSRCALPHA = 6;
 inline constexpr uint32_t CULL_NONE = 1;
+inline constexpr uint32_t CULL_CW = 2;
+inline constexpr uint32_t CULL_CCW = 3;
 inline constexpr uint32_t CMP_ALWAYS = 8;
 inline constexpr uint32_t TEXF_NONE = 0;
 inline constexpr uint32_t PT_TRIANGLELIST = 4;
@@ -55,6 +57,13 @@ inline constexpr uint32_t USAGE_DYNAMIC = 0x200;
 inline constexpr uint32_t LOCK_DISCARD = 0x2000;
 inline constexpr uint32_t POOL_DEFAULT = 0;
 }  // namespace d3d
+
+// The device's caps that the batch's draws keep within.
+struct DrawLimits {
+  uint32_t maxPrimitives;   // MaxPrimitiveCount: the most primitives one draw may have
+  uint32_t maxVertexIndex;  // MaxVertexIndex: the largest vertex a draw may reach, base + index
+  bool streamOffsets;       // D3DDEVCAPS2_STREAMOFFSET: SetStreamSource takes a non-zero offset
+};
 
 class RenderApi {
  public:
@@ -87,10 +96,8 @@ class RenderApi {
                                uint32_t offset, uint32_t stride) = 0;
   virtual void DrawPrimitiveUP(GpuDevice* device, uint32_t type, uint32_t primitives,
                                const void* vertices, uint32_t stride) = 0;
-  // The device's caps: the most primitives one draw may have, the largest vertex index.
-  virtual void GetDrawLimits(GpuDevice* device, uint32_t* maxPrimitives,
-                             uint32_t* maxVertexIndex) = 0;
-  virtual GpuObject* GetIndices(GpuDevice* device) = 0;  // a counted reference; null: none
+  virtual DrawLimits GetDrawLimits(GpuDevice* device) = 0;  // from GetDeviceCaps
+  virtual GpuObject* GetIndices(GpuDevice* device) = 0;     // a counted reference; null: none
   virtual void SetIndices(GpuDevice* device, GpuObject* indices) = 0;
   virtual void DrawIndexedPrimitive(GpuDevice* device, uint32_t type, int32_t baseVertex,
                                     uint32_t minVertexIndex, uint32_t vertexCount,

@@ -25,6 +25,7 @@ static_assert(d3d::TS_VIEW == D3DTS_VIEW && d3d::TS_PROJECTION == D3DTS_PROJECTI
 static_assert(d3d::ZB_TRUE == D3DZB_TRUE && d3d::BLEND_ONE == D3DBLEND_ONE &&
               d3d::BLEND_SRCALPHA == D3DBLEND_SRCALPHA &&
               d3d::BLEND_INVSRCALPHA == D3DBLEND_INVSRCALPHA && d3d::CULL_NONE == D3DCULL_NONE &&
+              d3d::CULL_CW == D3DCULL_CW && d3d::CULL_CCW == D3DCULL_CCW &&
               d3d::CMP_ALWAYS == D3DCMP_ALWAYS && d3d::TEXF_NONE == D3DTEXF_NONE);
 static_assert(d3d::PT_TRIANGLESTRIP == D3DPT_TRIANGLESTRIP &&
               d3d::PT_TRIANGLELIST == D3DPT_TRIANGLELIST && d3d::FMT_INDEX16 == D3DFMT_INDEX16 &&
@@ -142,12 +143,11 @@ class Direct3DApi final : public RenderApi {
                        uint32_t stride) override {
     Dev(device)->DrawPrimitiveUP(static_cast<D3DPRIMITIVETYPE>(type), primitives, vertices, stride);
   }
-  void GetDrawLimits(GpuDevice* device, uint32_t* maxPrimitives,
-                     uint32_t* maxVertexIndex) override {
+  DrawLimits GetDrawLimits(GpuDevice* device) override {
     D3DCAPS9 caps = {};
     Dev(device)->GetDeviceCaps(&caps);
-    *maxPrimitives = caps.MaxPrimitiveCount;
-    *maxVertexIndex = caps.MaxVertexIndex;
+    return DrawLimits{caps.MaxPrimitiveCount, caps.MaxVertexIndex,
+                      (caps.DevCaps2 & D3DDEVCAPS2_STREAMOFFSET) != 0};
   }
   GpuObject* GetIndices(GpuDevice* device) override {
     IDirect3DIndexBuffer9* b = nullptr;

@@ -30,6 +30,16 @@ inline constexpr uint32_t defaultTrailColour = 0x08FFFF80;
 // over from one trail to the next (the refraction pass does not write it).
 extern TracerVertex tracerStrip[TracerStripVertices];
 
+// The strip's turn in the camera's plane: the rotation about z that brings its local y axis onto
+// the screen direction (dx, dy) from the tail to the head, as the cosine and sine of
+// atan2(dy, dx) - pi / 2, that is dy / r and -dx / r, found without the angle. A direction that
+// is zero or undefined gives the layout of a trail pointing at the camera: cosine 0, sine -1.
+struct StripTurn {
+  float cosine;
+  float sine;
+};
+StripTurn TurnTowards(float dx, float dy);
+
 // The per-frame matrices: viewProj = view x projection; cameraRotationInverse = the inverse of
 // the view without its translation row. A strip's orientation is (rotation about z by its angle)
 // x cameraRotationInverse, applied to corners whose z is 0: the products that do not depend on
@@ -42,6 +52,7 @@ struct StripFrame {
   float zeroRow3[4];    // 0 x row 3 of it
   float cornerZ[4];     // row 2 of the orientation x 0 (a corner's z term)
   float orientRow3[4];  // row 3 of the orientation
+  bool affine;          // every finite corner's w is exactly 1: no vertex is divided by it
 };
 void PrepareStripFrame(StripFrame* frame, const Matrix4& view, const Matrix4& projection);
 
@@ -62,8 +73,28 @@ void PrepareStripHead(StripHead* head, const StripFrame& frame, const TrailRecor
 Vec3 RefractionTail(const TrailRecord& trail, const ProjectileRecord& projectile,
                     const ProjectileExtra& extra);
 
-// The two passes of one trail, each as eight whole vertices. The refraction pass does not set
-// the third coordinate: it takes the eight values of `third`.
+// A strip before its vertices: its far end, half-widths and third coordinates, and its turn as
+// rows 0 and 1 of its orientation. Planning the next trail's strips before writing the last
+// ones lets their long chains of dependent operations (the turn) overlap.
+struct StripPlan {
+  Vec3 tail;
+  float halfHead;
+  float halfTail;
+  float third[TracerStripVertices];
+  float row0[4];
+  float row1[4];
+};
+void PlanRefractionStrip(StripPlan* plan, const StripFrame& frame, const StripHead& head,
+                         const TrailRecord& trail, const ProjectileRecord& projectile,
+                         const ProjectileExtra& extra, const float* third);
+void PlanDisplayStrip(StripPlan* plan, const StripFrame& frame, const StripHead& head,
+                      const TrailRecord& trail);
+// Eight whole vertices; only writes.
+void WritePlannedStrip(TracerVertex* out, const StripFrame& frame, const StripHead& head,
+                       const StripPlan& plan);
+
+// The two passes of one trail, each as eight whole vertices (planned, then written). The
+// refraction pass does not set the third coordinate: it takes the eight values of `third`.
 void WriteRefractionStrip(TracerVertex* out, const StripFrame& frame, const StripHead& head,
                           const TrailRecord& trail, const ProjectileRecord& projectile,
                           const ProjectileExtra& extra, const float* third);

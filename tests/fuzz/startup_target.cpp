@@ -34,7 +34,10 @@ void* LimitedCalloc(size_t count, size_t size) {
 }
 
 int hooksInstalled = 0;
-void InstallHooks() { ++hooksInstalled; }
+int InstallHooks() {
+  ++hooksInstalled;
+  return 0;
+}
 
 bool WriteFile(const std::filesystem::path& path, const uint8_t* data, size_t size) {
   std::FILE* file = std::fopen(path.string().c_str(), "wb");

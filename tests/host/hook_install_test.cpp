@@ -154,7 +154,9 @@ TEST_F(HookInstallTest, FlightForcesRowOnlyWithGravityOrDrag) {
 TEST_F(HookInstallTest, MismatchAnsweredYesSkipsOnlyThatRow) {
   memory.Put(0x7240B5, {0x5E});
   memory.answers = {FakeCodeMemory::kAnswerYes};
-  EXPECT_TRUE(InstallHookTable(memory, kTargets, true));
+  int skipped = -1;
+  EXPECT_TRUE(InstallHookTable(memory, kTargets, true, &skipped));
+  EXPECT_EQ(skipped, 0);  // no Reset site among them
   ASSERT_EQ(memory.dialogs.size(), 1u);
   EXPECT_EQ(memory.dialogs[0].text, Message(0x7240B5, "Track Patch"));
   EXPECT_EQ(memory.dialogs[0].caption, "Pellix");
@@ -261,7 +263,9 @@ TEST_F(HookInstallTest, ResetDialogComesOnlyFromTheCheckAtTheAlternative) {
   memory.Put(0x7F97C8, {0x00});
   memory.Put(0x7F97C8 - 0x40, {0x90});
   memory.answers = {FakeCodeMemory::kAnswerYes};
-  EXPECT_TRUE(InstallHookTable(memory, kTargets, true));
+  int skipped = -1;
+  EXPECT_TRUE(InstallHookTable(memory, kTargets, true, &skipped));
+  EXPECT_EQ(skipped, 1);  // the drawing then does without the batch
   ASSERT_EQ(memory.dialogs.size(), 1u);
   EXPECT_EQ(memory.dialogs[0].text, Message(0x7F9788, "IDirect3DDevice9::Reset"));
   EXPECT_EQ(memory.Get(0x7F97C8, 1), std::vector<uint8_t>{0x00});

@@ -245,6 +245,22 @@ TEST_F(Reload, TheLogKeepsTheStartUpLinesAndTheLatestReloadsWithinItsBound) {
   EXPECT_EQ(lines.substr(lines.size() - last.size()), last);
 }
 
+// A Reset site left unhooked at the start-up dialog: the batch's buffers would make that Reset
+// fail, so the batch is off from start-up on, though tracers come on only with a later reload,
+// and stays off whatever the file says.
+TEST_F(Reload, AnUnhookedResetSiteKeepsTheBatchOff) {
+  Put("pellix.ini", std::string(kIni) + "[GRAPHICS]\nTracerType=0\n", false);
+  platform.installHooks = [] { return 1; };
+  Start();
+  EXPECT_EQ(settings.TracerBatch, 0);
+  CheckAt(0);
+  Put("pellix.ini", std::string(kIni) + "[GRAPHICS]\nTracerType=1\nTracerBatch=1\n");
+  CheckAt(1000);
+  EXPECT_EQ(settings.TracerType, 1);
+  EXPECT_EQ(settings.TracerBatch, 0);
+  EXPECT_EQ(ReloadLines(), "reloaded: pellix.ini (TracerType 0 -> 1)\n");
+}
+
 TEST_F(Reload, WithReloadOffNothingIsLookedAt) {
   Put("pellix.ini", "[PELLIX]\nMaxPellix=4\nMaxWeapon=3\n", false);
   Start();

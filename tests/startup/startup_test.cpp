@@ -21,6 +21,7 @@ namespace {
 std::filesystem::path gameFolder;
 std::vector<std::string> openedPaths;
 int hooksInstalled = 0;
+int resetSitesSkipped = 0;  // what the fake installation reports
 int allocations = 0;
 int failingAllocation = 0;  // 1-based call that fails; 0 none
 
@@ -39,7 +40,10 @@ uint32_t FakeString(const char* section, const char* key, const char* fallback, 
                     uint32_t size, const char* path) {
   return SystemProfile().readString(section, key, fallback, out, size, Local(path).c_str());
 }
-void FakeHooks() { ++hooksInstalled; }
+int FakeHooks() {
+  ++hooksInstalled;
+  return resetSitesSkipped;
+}
 void* CountingCalloc(size_t count, size_t size) {
   return ++allocations == failingAllocation ? nullptr : std::calloc(count, size);
 }
@@ -56,6 +60,7 @@ class Startup : public ::testing::Test {
     gameFolder = testing::ScratchFolder("startup");
     openedPaths.clear();
     hooksInstalled = 0;
+    resetSitesSkipped = 0;
     allocations = 0;
     failingAllocation = 0;
     platform.executablePath = "C:\\Games\\Host\\game.exe";
@@ -122,6 +127,27 @@ TEST_F(Startup, AllStepsInOrder) {
   EXPECT_EQ(std::string(log.text).rfind(opening, 0), 0u) << log.text;
   EXPECT_TRUE(LogHas("\nstarted\n")) << log.text;
   EXPECT_FALSE(LogHas("warning")) << log.text;
+}
+
+// A Reset site left unhooked at the dialog resets the device with the batch's buffers alive, and
+// that reset fails: the tracers are then drawn one trail at a time, and the log says so.
+TEST_F(Startup, ASkippedResetSiteTurnsTheBatchOff) {
+  const struct {
+    const char* graphics;
+    int skipped, batch;
+  } cases[] = {{"", 1, 0}, {"", 0, 1}, {"TracerType=0\n", 3, 1}, {"TracerBatch=0\n", 2, 0}};
+  for (const auto& c : cases) {
+    PutAll(std::string("[PELLIX]\nMaxPellix=8\nMaxWeapon=3\n[GRAPHICS]\n") + c.graphics);
+    log = StartupLog{};
+    resetSitesSkipped = c.skipped;
+    ReleaseStartupData();
+    EXPECT_EQ(Run().outcome, StartupOutcome::Started);
+    EXPECT_EQ(settings.TracerBatch, c.batch) << c.graphics << c.skipped;
+    EXPECT_EQ(LogHas("\n1 of 4 Reset sites skipped: tracers drawn one trail at a time "
+                     "(TracerBatch 0)\nstarted\n"),
+              &c == &cases[0])
+        << log.text;
+  }
 }
 
 TEST_F(Startup, NoSettingsFileRunsOnDefaults) {

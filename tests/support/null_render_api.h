@@ -14,7 +14,7 @@ class NullRenderApi final : public RenderApi {
  public:
   // Room for the batch of `slots` trails.
   explicit NullRenderApi(int32_t slots)
-      : vertices_(static_cast<size_t>(slots) * 2 * 8 * 44), indices_(8192 * 18 * 2) {}
+      : vertices_(static_cast<size_t>(slots) * 2 * 8 * 44), indices_(2 * 8192 * 18 * 2) {}
 
   Matrix4 view{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
   Matrix4 projection{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
@@ -54,23 +54,26 @@ class NullRenderApi final : public RenderApi {
   void DrawPrimitiveUP(GpuDevice*, uint32_t, uint32_t, const void*, uint32_t) override {
     ++stripDraws;
   }
-  void GetDrawLimits(GpuDevice*, uint32_t* primitives, uint32_t* vertexIndex) override {
-    *primitives = *vertexIndex = 0xFFFFF;
-  }
+  DrawLimits GetDrawLimits(GpuDevice*) override { return DrawLimits{0xFFFFF, 0xFFFFF, true}; }
   GpuObject* GetIndices(GpuDevice*) override { return nullptr; }
   void SetIndices(GpuDevice*, GpuObject*) override {}
   void DrawIndexedPrimitive(GpuDevice*, uint32_t, int32_t, uint32_t, uint32_t, uint32_t,
                             uint32_t) override {
     ++batchDraws;
   }
+  // A pass's buffer: each locks into its own half of the memory.
   GpuObject* CreateVertexBuffer(GpuDevice*, uint32_t length, uint32_t, uint32_t,
                                 uint32_t) override {
-    return length <= vertices_.size() ? Fake<GpuObject>(5) : nullptr;
+    if (length > vertices_.size() / 2) return nullptr;
+    return Fake<GpuObject>(vertexBuffersMade_++ % 2 == 0 ? kFirstBuffer : kFirstBuffer + 1);
   }
   GpuObject* CreateIndexBuffer(GpuDevice*, uint32_t length, uint32_t, uint32_t, uint32_t) override {
     return length <= indices_.size() ? Fake<GpuObject>(6) : nullptr;
   }
-  void* LockVertexBuffer(GpuObject*, uint32_t) override { return vertices_.data(); }
+  void* LockVertexBuffer(GpuObject* buffer, uint32_t) override {
+    const bool second = buffer == Fake<GpuObject>(kFirstBuffer + 1);
+    return vertices_.data() + (second ? vertices_.size() / 2 : 0);
+  }
   void UnlockVertexBuffer(GpuObject*) override {}
   void* LockIndexBuffer(GpuObject*, uint32_t) override { return indices_.data(); }
   void UnlockIndexBuffer(GpuObject*) override {}
@@ -105,8 +108,10 @@ class NullRenderApi final : public RenderApi {
   static T* Fake(uintptr_t id) {
     return reinterpret_cast<T*>(id * 16);
   }
+  static constexpr uintptr_t kFirstBuffer = 9;
   std::vector<uint8_t> vertices_;
   std::vector<uint8_t> indices_;
+  int vertexBuffersMade_ = 0;
 };
 
 }  // namespace pellix::testing

@@ -179,6 +179,9 @@ class DeviceDrawing : public ::testing::Test {
     return pixels;
   }
 
+  // Draws a full pool one trail at a time and batched, and compares the pictures.
+  void ExpectBatchedPictureIsThePictureOfOneTrailAtATime();
+
   // Pixel position of a world point.
   void Project(const D3DXVECTOR3& p, UINT width, UINT height, int* x, int* y) const {
     D3DXMATRIX view, projection, viewProj;
@@ -284,7 +287,7 @@ TEST_F(DeviceDrawing, DeviceStateIsPutBackAndTheSceneIsCopied) {
   EXPECT_EQ(after.stream, buffer);
   EXPECT_EQ(after.indices, indices);
   EXPECT_EQ(after.renderStates[5], DWORD(D3DBLEND_DESTCOLOR));
-  ASSERT_NE(tracerBatch.vertexBuffer, nullptr);  // drawn batched, the default
+  ASSERT_NE(tracerBatch.vertexBuffers[1], nullptr);  // drawn batched, the default
 
   // The effect loaded beside the executable, and a render-target copy of the back buffer's size.
   ASSERT_NE(tracerEffect, nullptr);
@@ -331,7 +334,8 @@ TEST_F(DeviceDrawing, SceneCopyHoldsTheFrameDrawnSoFar) {
 TEST_F(DeviceDrawing, ResetSucceedsOnlyOnceTheSceneCopyAndTheBatchAreReleased) {
   DrawFrame(true);
   ASSERT_NE(sceneCopyTexture, nullptr);
-  ASSERT_NE(tracerBatch.vertexBuffer, nullptr);
+  ASSERT_NE(tracerBatch.vertexBuffers[0], nullptr);
+  ASSERT_NE(tracerBatch.vertexBuffers[1], nullptr);
   ASSERT_NE(tracerBatch.indexBuffer, nullptr);
   // The host gives up its own back-buffer reference around a reset.
   hostRenderSurface->Release();
@@ -343,7 +347,8 @@ TEST_F(DeviceDrawing, ResetSucceedsOnlyOnceTheSceneCopyAndTheBatchAreReleased) {
   ReleaseTracerResources();
   EXPECT_EQ(sceneCopyTexture, nullptr);
   EXPECT_EQ(sceneCopySurface, nullptr);
-  EXPECT_EQ(tracerBatch.vertexBuffer, nullptr);
+  EXPECT_EQ(tracerBatch.vertexBuffers[0], nullptr);
+  EXPECT_EQ(tracerBatch.vertexBuffers[1], nullptr);
   EXPECT_EQ(tracerBatch.indexBuffer, nullptr);
   pp = Params(400, 300);
   EXPECT_EQ(hostDevice->Reset(&pp), D3D_OK);
@@ -354,7 +359,7 @@ TEST_F(DeviceDrawing, ResetSucceedsOnlyOnceTheSceneCopyAndTheBatchAreReleased) {
   Round(1, {-20, 30, 9}, {20, 30, 7}, true, 0.2f);
   DrawFrame(true);
   ASSERT_NE(sceneCopyTexture, nullptr);
-  ASSERT_NE(tracerBatch.vertexBuffer, nullptr);
+  ASSERT_NE(tracerBatch.vertexBuffers[0], nullptr);
   D3DSURFACE_DESC copy;
   reinterpret_cast<IDirect3DTexture9*>(sceneCopyTexture)->GetLevelDesc(0, &copy);
   EXPECT_EQ(copy.Width, 400u);
@@ -479,8 +484,8 @@ TEST_F(DeviceDrawing, PictureOfAVolley) {
 
 // The batched drawing gives the picture of drawing one trail at a time, pixel for pixel: a full
 // pool of 4096 crossing, overlapping trails (tracers and plain rounds, live and ended), with
-// each TracerType that draws.
-TEST_F(DeviceDrawing, BatchedPictureIsThePictureOfOneTrailAtATime) {
+// each TracerType that draws, with the effect that tracerEffect holds.
+void DeviceDrawing::ExpectBatchedPictureIsThePictureOfOneTrailAtATime() {
   constexpr int kFull = 4096;
   std::vector<ProjectileRecord> projectiles(kFull);
   std::vector<TrailRecord> trails(kFull);
@@ -516,7 +521,7 @@ TEST_F(DeviceDrawing, BatchedPictureIsThePictureOfOneTrailAtATime) {
       DrawFrame(true);
       pictures[batch] = ReadBack(&w, &h);
     }
-    ASSERT_NE(tracerBatch.vertexBuffer, nullptr);
+    ASSERT_NE(tracerBatch.vertexBuffers[1], nullptr);
     EXPECT_EQ(tracerBatch.capacity, kFull);
     DrawFrame(false);
     const std::vector<uint32_t> plain = ReadBack(&w, &h);
@@ -532,6 +537,49 @@ TEST_F(DeviceDrawing, BatchedPictureIsThePictureOfOneTrailAtATime) {
     EXPECT_GT(drawn, int(w * h / 4)) << "the trails cover much of the picture";
   }
   ReleaseTracerBatch(*renderApi);
+}
+
+TEST_F(DeviceDrawing, BatchedPictureIsThePictureOfOneTrailAtATime) {
+  ExpectBatchedPictureIsThePictureOfOneTrailAtATime();
+}
+
+// The same with an effect whose passes cull counterclockwise triangles, as a modder's may: the
+// batch keeps every triangle of a strip that one trail at a time keeps. The effect is written
+// by effect_builder beside the shipped one, as "pellix_culled.fx".
+TEST_F(DeviceDrawing, BatchedPictureIsThePictureOfOneTrailAtATimeWhenThePassesCull) {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string file = path;
+  file = file.substr(0, file.find_last_of('\\') + 1) + "pellix_culled.fx";
+  ID3DXEffect* culled = nullptr;
+  ASSERT_EQ(D3DXCreateEffectFromFileA(hostDevice, file.c_str(), nullptr, nullptr, 0, nullptr,
+                                      &culled, nullptr),
+            D3D_OK)
+      << file;
+  // Its passes do cull.
+  UINT passes = 0;
+  culled->Begin(&passes, 0);
+  for (UINT p = 0; p < passes; ++p) {
+    culled->BeginPass(p);
+    DWORD cull = 0;
+    hostDevice->GetRenderState(D3DRS_CULLMODE, &cull);
+    EXPECT_EQ(cull, DWORD{D3DCULL_CCW}) << "pass " << p;
+    culled->EndPass();
+  }
+  culled->End();
+  EXPECT_EQ(passes, 2u);
+
+  GpuEffect* const shipped = tracerEffect;
+  const EffectHandle shippedScene = hRenderScene, shippedWvp = hMatWVP;
+  tracerEffect = reinterpret_cast<GpuEffect*>(culled);
+  hRenderScene = culled->GetParameterByName(nullptr, "RenderScene");
+  hMatWVP = culled->GetParameterByName(nullptr, "matWVP");
+  ExpectBatchedPictureIsThePictureOfOneTrailAtATime();
+  if (sceneCopyTexture != nullptr) culled->SetTexture(hRenderScene, nullptr);
+  tracerEffect = shipped;
+  hRenderScene = shippedScene;
+  hMatWVP = shippedWvp;
+  culled->Release();
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ class DrawTracersTest : public DrawingTest {
     api.declaration = RecordingRenderApi::Declaration();
     api.stream = RecordingRenderApi::Stream();
   }
+  uint32_t hostOffset_ = 16;  // the host's stream 0 offset, where the device takes one
   // Calls of the frame from the first saved state on.
   Calls Frame() const { return CallsFrom("GetRenderTarget"); }
   // The device state the host sees must be the one it had.
@@ -69,7 +70,7 @@ class DrawTracersTest : public DrawingTest {
     EXPECT_EQ(api.fvf, 0x142u);
     EXPECT_EQ(api.declaration, RecordingRenderApi::Declaration());
     EXPECT_EQ(api.stream, RecordingRenderApi::Stream());
-    EXPECT_EQ(api.streamOffset, 16u);
+    EXPECT_EQ(api.streamOffset, hostOffset_);
     EXPECT_EQ(api.streamStride, 32u);
     // Every reference the frame took is given back.
     EXPECT_EQ(api.references[RecordingRenderApi::Target()], 0);
@@ -312,6 +313,9 @@ class BatchedDrawTest : public DrawTracersTest {
   void SetUp() override {
     DrawTracersTest::SetUp();
     settings.TracerBatch = 1;
+    // A device without stream offsets, whose cases turn them on.
+    api.streamOffsets = false;
+    api.streamOffset = hostOffset_ = 0;
   }
 
   // Five trails among gaps: plain and tracer rounds, live and ended, with bloom and tail bias,
@@ -349,41 +353,53 @@ class BatchedDrawTest : public DrawTracersTest {
     }
   }
 
-  // Two frames, the second after the trails moved on; every triangle as the device receives
-  // it, in order: strips unrolled into (k, k+1, k+2), indexed lists as they are.
-  std::vector<TracerVertex> TwoFrames(int batch) {
+  // Two frames, the second after the trails moved on and seen in a mirror (its strips face the
+  // other way). `listed`: every triangle as the device receives it, strips unrolled into
+  // (k, k+1, k+2), indexed lists as they are; `shown`: what the pass's cull mode keeps.
+  struct Drawn {
+    std::vector<TracerVertex> listed;
+    std::vector<RecordingRenderApi::Triangle> shown;
+  };
+  Drawn TwoFrames(int batch) {
     settings.TracerBatch = batch;
     for (TracerVertex& v : tracerStrip) v.tex[2] = 1.0f;
     api.calls.clear();
     api.draws.clear();
+    api.shown.clear();
     Volley();
     DrawTracers();
     for (TrailRecord& t : trails_) t.width *= 1.5f;
+    api.projection.m[0][0] = -api.projection.m[0][0];
     DrawTracers();
-    std::vector<TracerVertex> triangles;
+    Drawn drawn;
     for (const std::vector<TracerVertex>& d : api.draws) {
       if (batch != 0) {
-        triangles.insert(triangles.end(), d.begin(), d.end());
+        drawn.listed.insert(drawn.listed.end(), d.begin(), d.end());
         continue;
       }
-      for (size_t k = 0; k + 2 < d.size(); ++k) triangles.insert(triangles.end(), &d[k], &d[k + 3]);
+      for (size_t k = 0; k + 2 < d.size(); ++k) {
+        drawn.listed.insert(drawn.listed.end(), &d[k], &d[k + 3]);
+      }
     }
-    return triangles;
+    drawn.shown = api.shown;
+    return drawn;
   }
 };
 
 TEST_F(BatchedDrawTest, OneIndexedDrawPerPassFromTheBatchBuffers) {
   Volley();
   DrawTracers();
-  // Made with the scene copy, for 8 slots: both passes' regions, and the index pattern.
-  EXPECT_TRUE(api.Has("CreateVertexBuffer 5632 0x208 0x20152 0"));
-  EXPECT_TRUE(api.Has("CreateIndexBuffer 288 0x8 101 0"));
-  // Filled once a frame; each pass draws the five strips at once from its own region.
+  // Made with the scene copy, for 8 slots: a buffer per pass, and both index orders.
+  EXPECT_EQ(api.Count("CreateVertexBuffer 2816 0x208 0x20152 0"), 2);
+  EXPECT_TRUE(api.Has("CreateIndexBuffer 576 0x8 101 0"));
+  // Filled once a frame; each pass draws the five strips at once from its own buffer, from
+  // offset 0 (this device takes no other).
   EXPECT_EQ(api.Count("Lock vertexBuffer#1 0x2000"), 1);
+  EXPECT_EQ(api.Count("Lock vertexBuffer#2 0x2000"), 1);
   EXPECT_EQ(api.Count("DrawIndexedPrimitive 4 0 0 40 0 30"), 2);
   EXPECT_EQ(api.drawPasses, (std::vector<uint32_t>{0, 1}));
   EXPECT_TRUE(api.Has("SetStreamSource 0 vertexBuffer#1 0 44"));
-  EXPECT_TRUE(api.Has("SetStreamSource 0 vertexBuffer#1 2816 44"));  // the display region
+  EXPECT_TRUE(api.Has("SetStreamSource 0 vertexBuffer#2 0 44"));
   // The host's indices are read with the rest of its state, put back and given back.
   EXPECT_EQ(api.Count("GetIndices"), 1);
   ExpectStateRestored();
@@ -403,40 +419,135 @@ TEST_F(BatchedDrawTest, OneIndexedDrawPerPassFromTheBatchBuffers) {
 // The picture is the one-trail-at-a-time drawing's: the same triangles, vertex for vertex and
 // bit for bit, in the same order (the refraction pass's third coordinate carried over from the
 // last display strip of the frame before), however few strips the device lets one draw hold.
+// Where the pass culls nothing each triangle is (k, k+1, k+2) as before; where it culls, the
+// triangles the device keeps are the strip's own, with its facing (the mirrored frame's strips
+// face the other way, so each cull mode drops one frame's).
 TEST_F(BatchedDrawTest, SameTrianglesAsOneTrailAtATime) {
   struct Case {
     int type;
     uint32_t techniquePasses, maxPrimitives, maxVertexIndex;
-    int drawsPerPass;
+    bool streamOffsets;
+    int drawsPerPass;  // 0: the frame is drawn one trail at a time
     int passesDrawn;
   };
   const Case cases[] = {
-      {2, 2, 0xFFFFF, 0xFFFFF, 1, 2},  // one draw of all five
-      {1, 2, 0xFFFFF, 0xFFFFF, 1, 1},  // the display pass only
-      {2, 1, 0xFFFFF, 0xFFFFF, 1, 1},  // a one-pass effect: the refraction pass only
-      {2, 2, 13, 0xFFFFF, 3, 2},       // two strips' 12 triangles a draw: 2 + 2 + 1
-      {2, 2, 0xFFFFF, 23, 2, 2},       // vertices 0 to 23: three strips a draw
-      {2, 2, 5, 0xFFFFF, 5, 2},        // not even one strip: still one strip a draw
+      {2, 2, 0xFFFFF, 0xFFFFF, false, 1, 2},  // one draw of all five
+      {1, 2, 0xFFFFF, 0xFFFFF, false, 1, 1},  // the display pass only
+      {2, 1, 0xFFFFF, 0xFFFFF, false, 1, 1},  // a one-pass effect: the refraction pass only
+      {2, 2, 13, 0xFFFFF, false, 3, 2},       // two strips' 12 triangles a draw: 2 + 2 + 1
+      {2, 2, 5, 0xFFFFF, false, 5, 2},        // not even one strip: still one strip a draw
+      {2, 2, 0xFFFFF, 23, true, 2, 2},   // vertices 0 to 23: three strips, then two from an offset
+      {2, 2, 0xFFFFF, 23, false, 0, 2},  // no offset taken: beyond vertex 23 one trail at a time
+      {2, 2, 0xFFFFF, 39, false, 1, 2},  // vertices 0 to 39: all five, without an offset
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "type " << c.type << " passes " << c.techniquePasses
-                                      << " caps " << c.maxPrimitives << " " << c.maxVertexIndex);
-    settings.TracerType = c.type;
-    api.techniquePasses = c.techniquePasses;
+  for (const uint32_t cull : {d3d::CULL_NONE, d3d::CULL_CW, d3d::CULL_CCW}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << "cull " << cull << " type " << c.type << " passes "
+                                        << c.techniquePasses << " caps " << c.maxPrimitives << " "
+                                        << c.maxVertexIndex << " " << c.streamOffsets);
+      settings.TracerType = c.type;
+      api.techniquePasses = c.techniquePasses;
+      api.maxPrimitives = c.maxPrimitives;
+      api.maxVertexIndex = c.maxVertexIndex;
+      api.streamOffsets = c.streamOffsets;
+      api.passCullModes = {{0, cull}, {1, cull}};
+      const Drawn single = TwoFrames(0);
+      TracerVertex lastSingle[TracerStripVertices];
+      std::memcpy(lastSingle, tracerStrip, sizeof lastSingle);
+      const Drawn batched = TwoFrames(1);
+      EXPECT_EQ(api.Count("DrawIndexedPrimitive"), 2 * c.passesDrawn * c.drawsPerPass);
+      // Culling drops about one frame's triangles: the strips' own facing, and the few of a
+      // strip's body that its turn on screen (by |z|, not w) folds over.
+      const size_t triangles = 2u * c.passesDrawn * 5 * TracerStripTriangles;
+      if (cull == d3d::CULL_NONE) {
+        ASSERT_EQ(single.shown.size(), triangles);
+      }
+      ASSERT_GE(single.shown.size(), triangles / 3);
+      ASSERT_LE(single.shown.size(), cull == d3d::CULL_NONE ? triangles : 2 * triangles / 3);
+      ASSERT_EQ(batched.shown.size(), single.shown.size());
+      for (size_t i = 0; i < single.shown.size() && cull != d3d::CULL_NONE; ++i) {
+        ASSERT_EQ(std::memcmp(single.shown[i].v, batched.shown[i].v, sizeof single.shown[i].v), 0)
+            << "triangle " << i;
+      }
+      if (cull == d3d::CULL_NONE && c.drawsPerPass > 0) {
+        ASSERT_EQ(single.listed.size(), batched.listed.size());
+        for (size_t i = 0; i < single.listed.size(); ++i) {
+          ASSERT_EQ(std::memcmp(&single.listed[i], &batched.listed[i], sizeof(TracerVertex)), 0)
+              << "vertex " << i;
+        }
+      }
+      // The one strip array is left as the other drawing leaves it.
+      EXPECT_EQ(std::memcmp(lastSingle, tracerStrip, sizeof lastSingle), 0);
+      ExpectStateRestored();
+    }
+  }
+}
+
+// Beyond the 8192 strips that 16-bit indices reach, and on a device with small caps, the strips
+// go in several draws, each reaching its strips through the base vertex, or from a stream offset
+// where the device takes one and the base vertex cannot reach; a device that takes none draws a
+// frame with more live trails than it reaches one trail at a time. The same triangles each way.
+TEST_F(BatchedDrawTest, LargePoolInSeveralDraws) {
+  constexpr int kBig = 8193;  // one strip past what 16-bit indices reach
+  std::vector<ProjectileRecord> projectiles(kBig);
+  std::vector<TrailRecord> trails(kBig);
+  std::vector<ProjectileExtra> extras(kBig);
+  pool = ProjectilePool{projectiles.data(), projectiles.data() + kBig,
+                        trails.data(),      trails.data() + kBig,
+                        extras.data(),      0};
+  settings.MaxPellix = kBig;
+  settings.TracerType = 1;  // the display pass alone: the passes are drawn alike
+  for (int i = 0; i < kBig; ++i) {
+    const float x = static_cast<float>(i % 91) * 0.3f - 13, y = static_cast<float>(i % 37) - 18;
+    Vec3 start{x, y, 40}, end{x + 0.7f, y + static_cast<float>(i % 5) * 0.2f, 43};
+    std::memcpy(trails[i].start, &start, 12);
+    std::memcpy(trails[i].end, &end, 12);
+    trails[i].activity = 1;
+    trails[i].width = 0.1f;
+    trails[i].isTracer = i % 3 == 0;
+  }
+  api.passCullModes = {{1, d3d::CULL_CCW}};
+  const auto frame = [&](int batch) {
+    settings.TracerBatch = batch;
+    api.calls.clear();
+    api.shown.clear();
+    DrawTracers();
+    return api.shown;
+  };
+  const auto single = frame(0);
+  // Most triangles face the camera: the others (a strip's body folded over by its turn) go.
+  ASSERT_GT(single.size(), kBig * TracerStripTriangles / 2);
+  ASSERT_LT(single.size(), kBig * TracerStripTriangles);
+  // Pass 1's draws; the strip order starts after the 8192 strips of the list order.
+  const struct {
+    uint32_t maxPrimitives, maxVertexIndex;
+    bool streamOffsets;
+    const char* draws;  // "" for a frame drawn one trail at a time
+  } cases[] = {
+      {0xFFFFF, 0xFFFFF, false, "4 0 0 65536 147456 49152|4 65536 0 8 147456 6"},
+      {0xFFFF, 0xFFFF, true, "4 0 0 65536 147456 49152|4 0 0 8 147456 6"},
+      {0xFFFF, 0xFFFF, false, ""},
+      {30000, 0xFFFFF, false, "4 0 0 40000 147456 30000|4 40000 0 25544 147456 19158"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "caps " << c.maxPrimitives << " " << c.maxVertexIndex
+                                      << " " << c.streamOffsets);
     api.maxPrimitives = c.maxPrimitives;
     api.maxVertexIndex = c.maxVertexIndex;
-    const std::vector<TracerVertex> single = TwoFrames(0);
-    TracerVertex lastSingle[TracerStripVertices];
-    std::memcpy(lastSingle, tracerStrip, sizeof lastSingle);
-    const std::vector<TracerVertex> batched = TwoFrames(1);
-    EXPECT_EQ(api.Count("DrawIndexedPrimitive"), 2 * c.passesDrawn * c.drawsPerPass);
-    ASSERT_EQ(batched.size(), 2u * c.passesDrawn * 5 * 18);
-    ASSERT_EQ(single.size(), batched.size());
+    api.streamOffsets = c.streamOffsets;
+    const auto batched = frame(1);
+    ASSERT_EQ(batched.size(), single.size());
     for (size_t i = 0; i < single.size(); ++i) {
-      ASSERT_EQ(std::memcmp(&single[i], &batched[i], sizeof(TracerVertex)), 0) << "vertex " << i;
+      ASSERT_EQ(std::memcmp(single[i].v, batched[i].v, sizeof single[i].v), 0) << "triangle " << i;
     }
-    // The one strip array is left as the other drawing leaves it.
-    EXPECT_EQ(std::memcmp(lastSingle, tracerStrip, sizeof lastSingle), 0);
+    std::string draws;
+    for (const std::string& call : api.calls) {
+      if (call.rfind("DrawIndexedPrimitive ", 0) == 0) {
+        draws += (draws.empty() ? "" : "|") + call.substr(21);
+      }
+    }
+    EXPECT_EQ(draws, c.draws);
+    EXPECT_EQ(api.Count("DrawPrimitiveUP"), c.draws[0] == '\0' ? kBig : 0);
     ExpectStateRestored();
   }
 }
@@ -450,9 +561,11 @@ TEST_F(BatchedDrawTest, BuffersGoBeforeAResetAndComeBackAfterIt) {
   api.calls.clear();
   ReleaseTracerResources();
   EXPECT_TRUE(api.Has("Release vertexBuffer#1"));
-  EXPECT_TRUE(api.Has("Release indexBuffer#2"));
+  EXPECT_TRUE(api.Has("Release vertexBuffer#2"));
+  EXPECT_TRUE(api.Has("Release indexBuffer#3"));
   EXPECT_EQ(api.HeldReferences(), 0);
-  EXPECT_EQ(tracerBatch.vertexBuffer, nullptr);
+  EXPECT_EQ(tracerBatch.vertexBuffers[0], nullptr);
+  EXPECT_EQ(tracerBatch.vertexBuffers[1], nullptr);
   EXPECT_EQ(tracerBatch.indexBuffer, nullptr);
   RestoreTracerResources();
 
@@ -460,7 +573,7 @@ TEST_F(BatchedDrawTest, BuffersGoBeforeAResetAndComeBackAfterIt) {
   for (int frame = 0; frame < 2; ++frame) {
     api.calls.clear();
     DrawTracers();
-    EXPECT_EQ(api.Count("CreateVertexBuffer"), frame == 0 ? 1 : 0);
+    EXPECT_EQ(api.Count("CreateVertexBuffer"), frame == 0 ? 2 : 0);
     EXPECT_EQ(api.Count("DrawPrimitiveUP"), 10);
     EXPECT_FALSE(api.Has("GetIndices"));
   }

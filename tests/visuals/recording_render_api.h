@@ -3,9 +3,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,6 +31,8 @@ class RecordingRenderApi final : public RenderApi {
   bool beginWritesCount = true;
   uint32_t maxPrimitives = 0xFFFFF;  // the device's caps
   uint32_t maxVertexIndex = 0xFFFFF;
+  bool streamOffsets = true;  // without, SetStreamSource at a non-zero offset fails
+  std::map<uint32_t, uint32_t> passCullModes;  // the cull mode a pass sets at BeginPass
   bool vertexBufferCreates = true;
   bool locks = true;
   SurfaceDesc renderSurfaceDesc{21, 1, 1, 0, 0, 0, 640, 480};  // A8R8G8B8, render target
@@ -51,7 +55,15 @@ class RecordingRenderApi final : public RenderApi {
   // DrawIndexedPrimitive.
   std::vector<std::vector<TracerVertex>> draws;
   std::vector<uint32_t> drawPasses;  // the pass each draw was made in
-  std::vector<float> wvp;            // the last SetFloatArray
+  // Every triangle the device would rasterise, as it receives it (a strip's every second
+  // triangle turned, as Direct3D does), with its facing on screen through the last matWVP:
+  // those the cull mode in force drops are left out.
+  struct Triangle {
+    TracerVertex v[3];
+    int facing;  // -1 clockwise on screen, +1 counterclockwise, 0 no area
+  };
+  std::vector<Triangle> shown;
+  std::vector<float> wvp;  // the last SetFloatArray
   std::vector<std::string> effectPaths;
   std::map<const void*, int> references;  // counted objects still held by the drawing
   int texturesCreated = 0;
@@ -169,8 +181,10 @@ class RecordingRenderApi final : public RenderApi {
   }
   void SetStreamSource(GpuDevice*, uint32_t index, GpuObject* buffer, uint32_t offset,
                        uint32_t stride) override {
+    const bool fails = offset != 0 && !streamOffsets;
     Log("SetStreamSource " + std::to_string(index) + " " + Name(buffer) + " " +
-        std::to_string(offset) + " " + std::to_string(stride));
+        std::to_string(offset) + " " + std::to_string(stride) + (fails ? " fails" : ""));
+    if (fails) return;  // the stream stays as it was
     stream = buffer;
     streamOffset = offset;
     streamStride = stride;
@@ -182,11 +196,14 @@ class RecordingRenderApi final : public RenderApi {
     const auto* v = static_cast<const TracerVertex*>(vertices);
     draws.emplace_back(v, v + TracerStripVertices);
     drawPasses.push_back(currentPass);
+    for (uint32_t k = 0; k < primitives && type == d3d::PT_TRIANGLESTRIP; ++k) {
+      const uint32_t odd = k % 2;
+      Show({v[k], v[k + 1 + odd], v[k + 2 - odd]});
+    }
   }
-  void GetDrawLimits(GpuDevice*, uint32_t* primitives, uint32_t* vertexIndex) override {
+  DrawLimits GetDrawLimits(GpuDevice*) override {
     Log("GetDeviceCaps");
-    *primitives = maxPrimitives;
-    *vertexIndex = maxVertexIndex;
+    return DrawLimits{maxPrimitives, maxVertexIndex, streamOffsets};
   }
   GpuObject* GetIndices(GpuDevice*) override {
     Log("GetIndices");
@@ -203,22 +220,31 @@ class RecordingRenderApi final : public RenderApi {
     Log("DrawIndexedPrimitive " + std::to_string(type) + " " + std::to_string(baseVertex) + " " +
         std::to_string(minIndex) + " " + std::to_string(vertexCount) + " " +
         std::to_string(startIndex) + " " + std::to_string(primitives));
-    // The triangles as the device reads them: indices from the index buffer, vertices from
-    // stream 0 at its offset.
+    // The triangles as the device reads them: indices from the index buffer (MinVertexIndex and
+    // the vertex count relative to the base), vertices from stream 0 at its offset.
+    // A strip's six at least: one trail at a time draws that many on any device.
+    EXPECT_LE(primitives, std::max(maxPrimitives, TracerStripTriangles));
+    if (buffers.count(stream) == 0) {
+      ADD_FAILURE() << "the draw reads stream 0 as the host left it";
+      return;
+    }
     const std::vector<uint8_t>& vb = buffers.at(stream);
     const std::vector<uint8_t>& ib = buffers.at(indices);
     std::vector<TracerVertex> listed;
     for (uint32_t i = 0; i < 3 * primitives; ++i) {
       uint16_t index;
       std::memcpy(&index, &ib.at(2 * (startIndex + i)), 2);
-      const uint32_t v = static_cast<uint32_t>(baseVertex) + index;
-      EXPECT_TRUE(v >= minIndex && v < minIndex + vertexCount) << "index " << v;
-      const size_t at = streamOffset + size_t{streamStride} * v;
+      EXPECT_TRUE(index >= minIndex && index < minIndex + vertexCount) << "index " << index;
+      const int64_t v = int64_t{baseVertex} + index;
+      EXPECT_LE(v, int64_t{maxVertexIndex}) << "base " << baseVertex << " index " << index;
+      const size_t at = streamOffset + size_t{streamStride} * static_cast<size_t>(v);
       EXPECT_LE(at + sizeof(TracerVertex), vb.size());
       TracerVertex vertex{};
       if (at + sizeof vertex <= vb.size()) std::memcpy(&vertex, &vb[at], sizeof vertex);
       listed.push_back(vertex);
     }
+    for (size_t t = 0; t + 2 < listed.size(); t += 3)
+      Show({listed[t], listed[t + 1], listed[t + 2]});
     draws.push_back(listed);
     drawPasses.push_back(currentPass);
   }
@@ -234,9 +260,17 @@ class RecordingRenderApi final : public RenderApi {
         std::to_string(format) + " " + std::to_string(pool));
     return NewBuffer(kIndexBuffer, length);
   }
+  // A discarded buffer comes back as new memory: NaN here, so that what the batch does not
+  // write, or reads back, shows.
   void* LockVertexBuffer(GpuObject* buffer, uint32_t flags) override {
     Log("Lock " + Name(buffer) + " " + Hex(flags));
-    return locks ? buffers.at(buffer).data() : nullptr;
+    if (!locks) return nullptr;
+    std::vector<uint8_t>& bytes = buffers.at(buffer);
+    if ((flags & d3d::LOCK_DISCARD) != 0) {
+      const float nan = std::numeric_limits<float>::quiet_NaN();
+      for (size_t at = 0; at + 4 <= bytes.size(); at += 4) std::memcpy(&bytes[at], &nan, 4);
+    }
+    return bytes.data();
   }
   void UnlockVertexBuffer(GpuObject* buffer) override { Log("Unlock " + Name(buffer)); }
   void* LockIndexBuffer(GpuObject* buffer, uint32_t flags) override {
@@ -296,6 +330,7 @@ class RecordingRenderApi final : public RenderApi {
   void BeginPass(GpuEffect* effect, uint32_t pass) override {
     Log("BeginPass " + Name(effect) + " " + std::to_string(pass));
     currentPass = pass;
+    if (passCullModes.count(pass) != 0) renderStates[d3d::RS_CULLMODE] = passCullModes[pass];
   }
   void EndPass(GpuEffect* effect) override { Log("EndPass " + Name(effect)); }
   void End(GpuEffect* effect) override { Log("End " + Name(effect)); }
@@ -366,6 +401,37 @@ class RecordingRenderApi final : public RenderApi {
     --references[p];
   }
   void Log(std::string s) { calls.push_back(std::move(s)); }
+  // Facing from the screen positions (x / w, y / w, y up), worked out with the vertices in one
+  // fixed order (of their bytes) and turned by that order's parity: the same three vertices
+  // give the same answer, or its opposite, in any order.
+  void Show(std::vector<TracerVertex> v) {
+    int order[3] = {0, 1, 2};
+    int parity = 0;
+    for (int a = 0; a < 2; ++a) {
+      for (int b = 0; b < 2 - a; ++b) {
+        if (std::memcmp(&v[order[b]], &v[order[b + 1]], sizeof(TracerVertex)) > 0) {
+          std::swap(order[b], order[b + 1]);
+          parity ^= 1;
+        }
+      }
+    }
+    double x[3] = {}, y[3] = {};
+    for (int i = 0; i < 3 && wvp.size() == 16; ++i) {
+      const float* p = v[order[i]].position;
+      double c[4];
+      for (int j = 0; j < 4; ++j) {
+        c[j] = double{wvp.at(12 + j)};
+        for (int k = 0; k < 3; ++k) c[j] += double{p[k]} * wvp.at(4 * k + j);
+      }
+      x[i] = c[0] / c[3];
+      y[i] = c[1] / c[3];
+    }
+    const double cross = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
+    const int facing = (cross > 0 ? 1 : cross < 0 ? -1 : 0) * (parity != 0 ? -1 : 1);
+    const uint32_t cull = renderStates[d3d::RS_CULLMODE];
+    if ((cull == d3d::CULL_CW && facing < 0) || (cull == d3d::CULL_CCW && facing > 0)) return;
+    shown.push_back(Triangle{{v[0], v[1], v[2]}, facing});
+  }
   uint32_t currentPass = 0;
   int buffersCreated = 0;
   int effectsCreated = 0;

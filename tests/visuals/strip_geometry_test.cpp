@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <random>
 
 #include "tests/visuals/drawing_fixture.h"
 
@@ -51,6 +53,54 @@ class StripGeometryTest : public DrawingTest {
   }
 };
 
+// The turn's cosine and sine against dy / r and -dx / r in double, within 2 units in the last
+// place of float (at 0 that is 2 x 2^-149: the old angle's cos(-pi/2 in float) = -4.4e-8 is
+// out). Squares summed in float would overflow (huge), underflow (tiny) or lose 3 ulps.
+TEST(StripTurn, WithinTwoUlpsOfTheExactRotation) {
+  const auto ulps = [](float got, double exact) {
+    const double a = std::fabs(exact);
+    const double ulp = a < 0x1p-126 ? 0x1p-149 : std::ldexp(1.0, std::ilogb(a) - 23);
+    return std::fabs(static_cast<double>(got) - exact) / ulp;
+  };
+  const auto check = [&](float dx, float dy, double c, double s) {
+    SCOPED_TRACE(::testing::Message() << "direction (" << dx << ", " << dy << ")");
+    const StripTurn t = TurnTowards(dx, dy);
+    EXPECT_LE(ulps(t.cosine, c), 2.0) << t.cosine << " against " << c;
+    EXPECT_LE(ulps(t.sine, s), 2.0) << t.sine << " against " << s;
+  };
+  const auto exact = [&](float dx, float dy) {
+    const double r = std::hypot(double{dx}, double{dy});
+    check(dx, dy, dy / r, -dx / r);
+  };
+  const float inf = std::numeric_limits<float>::infinity();
+  const float huge = std::numeric_limits<float>::max();
+  const float tiny = std::numeric_limits<float>::denorm_min();
+  for (float m : {1.0f, 3.0f, huge, tiny, 1e-30f, 7e33f}) {
+    exact(m, 0), exact(-m, 0), exact(0, m), exact(0, -m), exact(-0.0f, m), exact(m, -0.0f);
+    exact(m, m), exact(-m, m), exact(m, 0.3f * m), exact(m, tiny), exact(tiny * 5, -m);
+  }
+  exact(huge, huge), exact(-huge, 0.75f * huge), exact(3 * tiny, 4 * tiny);
+  exact(1e-38f, 2e-39f), exact(6e37f, -1e-44f), exact(1.0f, 1e-8f);
+  // Infinite: the infinite component gives the direction (atan2's own limits).
+  check(inf, 5, 0, -1), check(-inf, -5, 0, 1), check(2, inf, 1, 0), check(-0.0f, -inf, -1, 0);
+  check(inf, -inf, -std::sqrt(0.5), -std::sqrt(0.5));
+  // No direction (both zeros of either sign, NaN, inf - inf): turned by -pi / 2.
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (float dx : {0.0f, -0.0f, nan}) {
+    for (float dy : {0.0f, -0.0f, nan}) check(dx, dy, 0, -1);
+  }
+  check(inf, nan, 0, -1), check(inf - inf, 1, 0, -1);
+  // Random directions of every length.
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> unit(-1, 1);
+  std::uniform_int_distribution<int> scale(-140, 120);
+  for (int i = 0; i < 20000; ++i) {
+    exact(std::ldexp(unit(rng), scale(rng)), std::ldexp(unit(rng), scale(rng)));
+    const int e = scale(rng);
+    exact(std::ldexp(unit(rng), e), std::ldexp(unit(rng), e));
+  }
+}
+
 TEST_F(StripGeometryTest, TrailStraightAcrossTheScreen) {
   // Plain trail from x = -1 to x = 1 at depth 10, width 0.5: the strip runs along x, reaches
   // a half-width past each end, and is 2 half-widths across.
@@ -71,6 +121,21 @@ TEST_F(StripGeometryTest, TrailStraightAcrossTheScreen) {
     EXPECT_EQ(tracerStrip[i].diffuse, defaultTrailColour);
     EXPECT_EQ(tracerStrip[i].tex[2], 1.0f);
   }
+}
+
+// A view with a projective part (m[0][3] = 0.5): its rotation's inverse has m[0][3] = -0.5, so
+// a corner turned to (ly, -lx) (the trail runs along +x, turn -pi/2) gets w = 1 - 0.5 ly and is
+// divided by it. Vertex 0 (ly = h = 0.5): (0.5, 0.5) / 0.75 from the head; vertex 6 (ly = -h):
+// (-0.5, 0.5) / 1.25 from the tail. Left undivided they would lie at (1.5, 0.5) and (-1.5, 0.5).
+TEST_F(StripGeometryTest, AViewWithAProjectivePartDividesEachCornerByItsW) {
+  const Matrix4 view{{{1, 0, 0, 0.5f}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+  const Matrix4 id{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+  StripFrame f;
+  PrepareStripFrame(&f, view, id);
+  Trail(0, {-1, 0, 10}, {1, 0, 10}, 0.5f);
+  Build(f, 0, 1);
+  ExpectPosition(0, 1 + 0.5f / 0.75f, 0.5f / 0.75f, 10);
+  ExpectPosition(6, -1 - 0.5f / 1.25f, 0.5f / 1.25f, 10);
 }
 
 TEST_F(StripGeometryTest, TrailAlongScreenYTurnsTheStrip) {

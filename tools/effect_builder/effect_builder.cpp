@@ -1,7 +1,9 @@
 // Writes the binary form of data/pellix.fx for the tests under Wine, whose D3DX cannot compile
 // text effects. The shaders are the same as the text effect's, written in shader assembly:
 // the same parameters, one technique, pass 0 (refraction) and pass 1 (display), the same use
-// of the vertex data. Run by the tests' fixture "effect": effect_builder <output file>.
+// of the vertex data. Run by the tests' fixture "effect": effect_builder <output file> [culled].
+// "culled" writes the variant whose passes cull counterclockwise triangles (Direct3D's usual
+// back faces), as a modder's effect may, for the test that the picture keeps every triangle.
 #include <d3dx9.h>
 #include <windows.h>
 
@@ -126,10 +128,12 @@ bool Assemble(const char* source, bool usesMatrix, std::vector<uint8_t>* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: effect_builder <output file>\n");
+  const bool culled = argc == 3 && std::strcmp(argv[2], "culled") == 0;
+  if (argc != 2 && !culled) {
+    std::fprintf(stderr, "usage: effect_builder <output file> [culled]\n");
     return 2;
   }
+  const uint32_t cullMode = culled ? D3DCULL_CCW : D3DCULL_NONE;
   std::vector<uint8_t> refractionVS, refractionPS, displayVS, displayPS;
   if (!Assemble(kRefractionVS, true, &refractionVS) ||
       !Assemble(kRefractionPS, false, &refractionPS) || !Assemble(kDisplayVS, true, &displayVS) ||
@@ -164,14 +168,14 @@ int main(int argc, char** argv) {
       {kAddressU, 0, dwordType, dword(D3DTADDRESS_CLAMP)},
       {kAddressV, 0, dwordType, dword(D3DTADDRESS_CLAMP)},
       {kZWriteEnable, 0, dwordType, dword(FALSE)},
-      {kCullMode, 0, dwordType, dword(D3DCULL_NONE)},
+      {kCullMode, 0, dwordType, dword(cullMode)},
   };
   passes[1].name = "Display";
   passes[1].states = {
       {kVertexShaderState, 0, vsType, w.ValueU32(5)},
       {kPixelShaderState, 0, psType, w.ValueU32(6)},
       {kZWriteEnable, 0, dwordType, dword(FALSE)},
-      {kCullMode, 0, dwordType, dword(D3DCULL_NONE)},
+      {kCullMode, 0, dwordType, dword(cullMode)},
   };
   const std::vector<Writer::Resource> resources = {
       {0, 0, 0, kShaderCode, refractionVS},

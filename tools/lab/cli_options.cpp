@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "tools/lab/lint.h"
+#include "tools/lab/setting_override.h"
 
 namespace pellix::lab {
 
@@ -41,7 +42,10 @@ bool SettingOverrides(const CommonOptions& c, std::map<std::string, std::string>
       error = "--set " + s + ": expected SECTION/Key=value";
       return false;
     }
-    out[s.substr(0, eq)] = s.substr(eq + 1);
+    if (!AddSettingOverride(s.substr(0, eq), s.substr(eq + 1), out, error)) {
+      error = "--set " + s + ": " + error;
+      return false;
+    }
   }
   return true;
 }
@@ -59,6 +63,7 @@ bool LoadFolder(LabSession& session, const std::string& dir, const CommonOptions
   WarnOnLintFaults(dir);
   std::map<std::string, std::string> overrides;
   std::string error;
+  session.poolSlots = 1;  // the commands that load this way fire one shot at a time
   if (!SettingOverrides(c, overrides, error) ||
       !session.Load(std::filesystem::absolute(dir).string(), error, overrides)) {
     std::cerr << "pellix-lab: " << error << "\n";

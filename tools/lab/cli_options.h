@@ -30,7 +30,8 @@ void AddSettingOptions(CLI::App* cmd, CommonOptions& c);
 // --height, --frame-ms and --no-ground of a level shot.
 void AddRangeOptions(CLI::App* cmd, RangeOptions& range);
 
-// The INI overrides that --physics and --set give; false with `error` on a malformed --set.
+// The INI overrides that --physics and --set give, keys in start-up's spelling; false with
+// `error` on a malformed --set, a key start-up does not read or a value that is no number.
 bool SettingOverrides(const CommonOptions& c, std::map<std::string, std::string>& out,
                       std::string& error);
 
@@ -38,8 +39,8 @@ bool SettingOverrides(const CommonOptions& c, std::map<std::string, std::string>
 // the error stream.
 void WarnOnLintFaults(const std::string& dir);
 
-// Loads DIR with the options' overrides and host weapon; prints the error and returns false
-// when it does not load.
+// Loads DIR with the options' overrides and host weapon, with a pool of one slot; prints the
+// error and returns false when it does not load.
 bool LoadFolder(LabSession& session, const std::string& dir, const CommonOptions& c);
 
 }  // namespace pellix::lab

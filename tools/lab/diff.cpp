@@ -6,6 +6,7 @@
 
 #include "startup/settings.h"
 #include "startup/tables.h"
+#include "tools/lab/file_terms.h"
 #include "tools/lab/show_json.h"
 
 namespace pellix::lab {
@@ -19,11 +20,12 @@ const char* const kSurfaceKeys[SurfaceClassCount] = {"N", "SP", "S", "W", "D", "
 // Weapon fields whose effect a player meets only through the flight and the impacts, which
 // the range tables and the outcome cells compare; a change of any other field (tracers,
 // trails) shows by itself. Of the surface fields only the scatter is not in the cells.
-const std::set<std::string> kBallisticWeaponFields = {"speedFactor", "dragAlong", "dragAcross",
+const std::set<std::string> kBallisticWeaponFields = {"muzzleSpeed", "dragAlong", "dragAcross",
                                                       "pierceCost", "ricochetBonus"};
 
-// What one folder gives, taken while it is loaded.
+// What one folder gives, taken while it is loaded: settings and rows as the files give them.
 struct Snapshot {
+  Settings stored{};
   Json settings, surfaces;
   std::map<int32_t, Json> weapons;  // by row
   std::map<int32_t, RangeResult> ranges;
@@ -33,11 +35,19 @@ struct Snapshot {
 bool Take(const std::string& dir, const DiffOptions& o, const std::set<int32_t>& rows,
           Snapshot& s, std::string& error) {
   LabSession session;
+  session.poolSlots = 1;  // one shot at a time
   if (!session.Load(dir, error, o.overrides)) return false;
   session.defaultWeapon = o.hostWeapon;
-  s.settings = SettingsJson(settings);
-  s.surfaces = SurfacesJson();
-  for (const Json& w : WeaponsJson()) s.weapons[w["row"].get<int32_t>()] = w;
+  s.stored = settings;
+  s.settings = SettingsInFileTerms(settings);
+  s.settings["MaxPellix"] = session.dataMaxPellix;
+  s.surfaces = Json::array();
+  for (int32_t cls = 0; cls < SurfaceClassCount; ++cls)
+    s.surfaces.push_back(SurfaceInFileTerms(surfaceTable[cls]));
+  for (const Json& w : WeaponsJson()) {
+    const int32_t row = w["row"].get<int32_t>();
+    s.weapons[row] = WeaponInFileTerms(weaponTable[row]);
+  }
   for (int32_t row : rows) {
     RangeOptions ro = o.range;
     ro.weapon = row;
@@ -91,21 +101,54 @@ std::string Describe(const Json& value) {
   return value.dump();
 }
 
-// A change as people read it: the tracer colour in hexadecimal, the muzzle speed beside its
-// stored factor.
+// A change as the file gives it: "MinSpeed 1.0 -> 0.5".
 std::string DescribeChange(const ValueChange& c) {
-  if (c.name == "tracerColour" && c.old.is_number() && c.now.is_number()) {
-    const Cell a = Hex(c.old.get<uint32_t>()), b = Hex(c.now.get<uint32_t>());
-    return c.name + ": " + a.text + " -> " + b.text;
+  return c.name + " " + Describe(c.old) + " -> " + Describe(c.now);
+}
+
+bool On(int32_t a, int32_t b) { return a != 0 || b != 0; }
+
+// Why the changed fields of a weapon row leave its range table as it was.
+std::string WhyRangeStays(const std::vector<ValueChange>& fields, const Settings& a,
+                          const Settings& b) {
+  std::vector<std::string> reasons;
+  const auto add = [&reasons](const std::string& reason) {
+    if (std::find(reasons.begin(), reasons.end(), reason) == reasons.end())
+      reasons.push_back(reason);
+  };
+  for (const ValueChange& c : fields) {
+    if (c.name == "dragAlong" || c.name == "dragAcross") {
+      add(On(a.AirResist, b.AirResist) ? "no printed value of the drag changes"
+                                       : "AirResist is off");
+    } else if (c.name == "pierceCost") {
+      add(On(a.Pierce, b.Pierce) ? "a level shot pierces nothing (see the impact outcomes)"
+                                 : "Pierce is off");
+    } else if (c.name == "ricochetBonus") {
+      add(On(a.Ricochet, b.Ricochet) ? "a level shot does not ricochet (see the impact outcomes)"
+                                     : "Ricochet is off");
+    } else if (kBallisticWeaponFields.count(c.name)) {
+      add("no printed value changes");
+    } else {
+      add("tracers and trails do not change the flight");
+    }
   }
-  std::string s = c.name + ": " + Describe(c.old) + " -> " + Describe(c.now);
-  if (c.name == "speedFactor" && c.old.is_number() && c.now.is_number()) {
-    const auto muzzle = [](const Json& f) {
-      return FormatFixed(MuzzleSpeed(f.get<float>()), 1);
-    };
-    s += " (muzzle speed " + muzzle(c.old) + " -> " + muzzle(c.now) + ")";
+  std::string text;
+  for (const std::string& r : reasons) text += (text.empty() ? "" : "; ") + r;
+  return text;
+}
+
+// Why the changed fields of a surface row leave every impact outcome as it was.
+std::string WhyOutcomesStay(const std::vector<ValueChange>& fields, const Settings& a,
+                            const Settings& b) {
+  bool ricochet = false, pierce = false;
+  for (const ValueChange& c : fields) {
+    (c.name == "pierceResistance" ? pierce : ricochet) = true;
   }
-  return s;
+  std::string text;
+  if (ricochet && !On(a.Ricochet, b.Ricochet)) text = "Ricochet is off";
+  if (pierce && !On(a.Pierce, b.Pierce))
+    text += (text.empty() ? "" : "; ") + std::string("Pierce is off");
+  return text;
 }
 
 std::string Key(const Finding& f) {
@@ -141,11 +184,23 @@ Json RangeJson(const RangeSample& s) {
 constexpr RangeQuantity kColumns[] = {RangeQuantity::Drop, RangeQuantity::Speed,
                                       RangeQuantity::Energy, RangeQuantity::Damage};
 
-std::string FindingText(const Finding& f) {
-  std::string text = f.file;
-  if (f.line > 0) text.append(":").append(std::to_string(f.line));
-  text.append(f.fault ? ": " : std::string(": ") + FindingKind(f) + ": ").append(f.reason);
-  return text;
+struct CellCount {
+  int cells = 0;
+  std::set<int32_t> weapons;
+};
+
+// "12 cells of weapons 0-2, 5": consecutive weapon rows as a range.
+std::string Counted(const CellCount& c) {
+  std::string rows;
+  for (auto it = c.weapons.begin(); it != c.weapons.end();) {
+    const int32_t first = *it;
+    int32_t last = first;
+    while (++it != c.weapons.end() && *it == last + 1) last = *it;
+    rows += (rows.empty() ? "" : ", ") + std::to_string(first);
+    if (last != first) rows += (last == first + 1 ? ", " : "-") + std::to_string(last);
+  }
+  return std::to_string(c.cells) + (c.cells == 1 ? " cell" : " cells") + " of weapon" +
+         (c.weapons.size() == 1 ? " " : "s ") + rows;
 }
 
 }  // namespace
@@ -178,8 +233,7 @@ bool DiffFolders(const std::string& oldDir, const std::string& newDir, const Dif
     const Json none = Json::object();
     w.inOld = a.weapons.count(row) != 0;
     w.inNew = b.weapons.count(row) != 0;
-    const Json& without = w.inOld ? b.settings : a.settings;
-    w.absentWithinTable = row < without["weaponCount"].get<int32_t>();
+    w.absentWithinTable = row < (w.inOld ? b.stored : a.stored).weaponCount;
     Json oldRow = w.inOld ? a.weapons[row] : none;
     Json newRow = w.inNew ? b.weapons[row] : none;
     oldRow.erase("row");
@@ -198,6 +252,7 @@ bool DiffFolders(const std::string& oldDir, const std::string& newDir, const Dif
     }
     w.oldEnd = ra.end;
     w.newEnd = rb.end;
+    if (!w.rangeChanged) w.sameBecause = WhyRangeStays(w.fields, a.stored, b.stored);
     visible = visible || w.rangeChanged;
     for (const ValueChange& c : w.fields) visible = visible || !kBallisticWeaponFields.count(c.name);
     r.weapons.push_back(std::move(w));
@@ -210,17 +265,18 @@ bool DiffFolders(const std::string& oldDir, const std::string& newDir, const Dif
     newRow.erase("class");
     s.fields = Changes(oldRow, newRow);
     for (const ValueChange& c : s.fields) visible = visible || c.name == "ricochetScatter";
-    if (!s.fields.empty()) r.surfaces.push_back(std::move(s));
-  }
-  for (int32_t cls = 0; cls < SurfaceClassCount; ++cls) {
+    bool cellChanged = false;
     for (int32_t row : rows) {
       const auto& oldCases = a.impacts[{row, cls}];
       const auto& newCases = b.impacts[{row, cls}];
       for (size_t k = 0; k < oldCases.size() && k < newCases.size(); ++k) {
-        if (PrintedCells(oldCases[k], o) != PrintedCells(newCases[k], o))
-          r.cells.push_back({cls, row, oldCases[k], newCases[k]});
+        if (PrintedCells(oldCases[k], o) == PrintedCells(newCases[k], o)) continue;
+        r.cells.push_back({cls, row, oldCases[k], newCases[k]});
+        cellChanged = true;
       }
     }
+    if (!cellChanged) s.sameBecause = WhyOutcomesStay(s.fields, a.stored, b.stored);
+    if (!s.fields.empty()) r.surfaces.push_back(std::move(s));
   }
   visible = visible || !r.cells.empty();
 
@@ -254,7 +310,8 @@ void PrintDiffText(const DiffResult& r, const DiffOptions& o, std::ostream& out)
       for (const ValueChange& c : w.fields) title += "\n  " + DescribeChange(c);
     }
     if (!w.rangeChanged) {
-      section(title + "\n  (its range table stays the same)");
+      section(title + "\n  (its range table stays the same" +
+              (w.sameBecause.empty() ? "" : ": " + w.sameBecause) + ")");
       continue;
     }
     Table t;
@@ -284,30 +341,41 @@ void PrintDiffText(const DiffResult& r, const DiffOptions& o, std::ostream& out)
   for (const SurfaceDiff& s : r.surfaces) {
     section(std::string("surface ") + kSurfaceKeys[s.surfaceClass]);
     for (const ValueChange& c : s.fields) out << "  " << DescribeChange(c) << "\n";
+    if (!s.sameBecause.empty()) out << "  (no impact outcome changes: " << s.sameBecause << ")\n";
   }
-  // Flips as a table per surface; cells that keep their outcome with other numbers, counted.
-  std::map<std::pair<int32_t, int32_t>, int> renumbered;
-  std::map<int32_t, Table> flips;
+  // Cells counted by surface and outcome, with the weapons they belong to.
+  std::map<std::tuple<int32_t, ImpactOutcome, ImpactOutcome>, CellCount> flips;
+  std::map<int32_t, CellCount> renumbered;
+  std::map<int32_t, Table> listed;
   for (const CellChange& c : r.cells) {
-    if (!c.Flipped()) {
-      ++renumbered[{c.surfaceClass, c.weapon}];
-      continue;
-    }
-    Table& t = flips[c.surfaceClass];
+    CellCount& count = c.Flipped() ? flips[{c.surfaceClass, c.old.outcome, c.now.outcome}]
+                                   : renumbered[c.surfaceClass];
+    ++count.cells;
+    count.weapons.insert(c.weapon);
+    if (!c.Flipped() || !o.listCells) continue;
+    Table& t = listed[c.surfaceClass];
     t.columns = {"weapon", "angle", "speedShare", "old", "new"};
     t.rows.push_back({Integer(c.weapon), Number(c.old.angleDeg, 0), Number(c.old.speedShare, 2),
                       Text(OutcomeName(c.old.outcome)), Text(OutcomeName(c.now.outcome))});
   }
-  for (const auto& [cls, table] : flips) {
+  if (!flips.empty()) {
+    section(std::string("outcomes that flip, in cells of the impact grid (") +
+            (o.listCells ? "listed below" : "--cells lists them") + ")");
+    for (const auto& [key, count] : flips) {
+      const auto& [cls, before, after] = key;
+      out << "  " << kSurfaceKeys[cls] << ": " << OutcomeName(before) << " -> "
+          << OutcomeName(after) << ": " << Counted(count) << "\n";
+    }
+  }
+  for (const auto& [cls, table] : listed) {
     section(std::string("outcomes that flip on ") + kSurfaceKeys[cls] +
             " (angle from the normal, speed as a share of the muzzle speed)");
     PrintTable(out, table, OutputFormat::Text);
   }
   if (!renumbered.empty()) {
     section("outcomes that stay, with other numbers (damage, kept speed, depth, exit speed)");
-    for (const auto& [key, count] : renumbered)
-      out << "  weapon " << key.second << " on " << kSurfaceKeys[key.first] << ": " << count
-          << " cell(s)\n";
+    for (const auto& [cls, count] : renumbered)
+      out << "  " << kSurfaceKeys[cls] << ": " << Counted(count) << "\n";
   }
   if (!r.lintAppears.empty() || !r.lintGoes.empty()) section("lint");
   for (const Finding& f : r.lintAppears) out << "  appears: " << FindingText(f) << "\n";
@@ -331,6 +399,7 @@ void PrintDiffJson(const DiffResult& r, const DiffOptions& o, std::ostream& out)
     j["weapons"].push_back({{"row", w.row},
                             {"fields", changes(w.fields)},
                             {"rangeChanged", w.rangeChanged},
+                            {"sameBecause", w.sameBecause},
                             {"at", at},
                             {"life", {{"old", w.oldEnd}, {"new", w.newEnd}}}});
   }
@@ -338,7 +407,8 @@ void PrintDiffJson(const DiffResult& r, const DiffOptions& o, std::ostream& out)
   for (const SurfaceDiff& s : r.surfaces)
     j["surfaces"].push_back({{"class", s.surfaceClass},
                              {"key", kSurfaceKeys[s.surfaceClass]},
-                             {"fields", changes(s.fields)}});
+                             {"fields", changes(s.fields)},
+                             {"sameBecause", s.sameBecause}});
   j["outcomes"] = Json::array();
   for (const CellChange& c : r.cells) {
     j["outcomes"].push_back({{"surface", kSurfaceKeys[c.surfaceClass]},

@@ -22,14 +22,15 @@ struct DiffOptions {
   std::vector<float> at;          // distances of the side-by-side range tables
   std::vector<float> anglesDeg;   // the impact grid, as `impact` takes it
   std::vector<float> speedShares;
+  bool listCells = false;  // print every cell whose outcome flips, not only their counts
 };
 
 // Defaults: the range tables at 25, 50 and 75 units, the impact grid of `impact`.
 DiffOptions DefaultDiffOptions();
 
 struct ValueChange {
-  std::string name;
-  nlohmann::ordered_json old, now;  // as `show` prints them
+  std::string name;                 // the INI key or the data file's column
+  nlohmann::ordered_json old, now;  // as the file gives them (tools/lab/file_terms.h)
 };
 
 struct RangeSample {
@@ -47,11 +48,13 @@ struct WeaponDiff {
   bool rangeChanged = false;  // any printed value of the whole range table, or its end
   std::vector<RangeSample> oldAt, newAt;  // at DiffOptions::at
   std::string oldEnd, newEnd;
+  std::string sameBecause;  // why the range table stays the same, when it does
 };
 
 struct SurfaceDiff {
   int32_t surfaceClass = 0;
   std::vector<ValueChange> fields;
+  std::string sameBecause;  // why no impact outcome changes, when none does and it is known
 };
 
 struct CellChange {

@@ -30,6 +30,8 @@ void AddDiffCommand(CLI::App& app, int& status) {
       ->delimiter(',');
   AddRangeOptions(cmd, a->diff.range);
   cmd->add_flag("--json", a->common.json, "print the differences as JSON");
+  cmd->add_flag("--cells", a->diff.listCells,
+                "list every cell of the impact grid whose outcome flips, not only the counts");
   cmd->add_option("--report", a->report,
                   "also write FOLDER/report.html, every chart drawing OLD dashed and NEW solid");
   AddSettingOptions(cmd, a->common);
@@ -56,6 +58,7 @@ void AddDiffCommand(CLI::App& app, int& status) {
       ro.hostWeapon = a->diff.hostWeapon;
       ro.height = a->diff.range.height;
       ro.frameMs = a->diff.range.frameMs;
+      for (const WeaponDiff& w : r.weapons) ro.changedWeapons.insert(w.row);
       std::string written;
       if (!WriteDiffReport(oldDir, newDir, a->report, ro, written, error)) {
         std::cerr << "pellix-lab: " << error << "\n";

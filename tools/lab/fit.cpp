@@ -7,7 +7,9 @@
 #include <nlopt.hpp>
 #include <stdexcept>
 
+#include "startup/settings.h"
 #include "startup/tables.h"
+#include "tools/lab/fit_checks.h"
 #include "tools/lab/impact_table.h"
 #include "tools/lab/table.h"
 
@@ -117,6 +119,13 @@ class Objective {
         r.reached = RangeAt(range, t.at, at);
         if (!r.reached && !range.points.empty()) at = range.points.back();
         r.value = QuantityOf(at, t.quantity);
+        r.end = range.endKind;
+        r.farthest = range.points.empty() ? 0.0 : range.points.back().distance;
+        for (const RangePoint& p : range.points) {
+          if (p.distance < t.at) continue;
+          r.hitSpeed = p.speed;
+          break;
+        }
         if (!r.reached) shortfall_[i] = range.points.empty() ? t.at : t.at - at.distance;
       } else {
         ImpactOptions io;
@@ -127,6 +136,7 @@ class Objective {
         io.draws = 1;
         io.thickness = t.kind == FitTarget::Kind::Exit ? t.at : 0.0f;
         const ImpactCase c = RunImpacts(session_, io).front();
+        r.outcome = c.outcome;
         r.reached = c.outcome == ImpactOutcome::Penetration && std::isfinite(c.maxDepth);
         if (t.kind == FitTarget::Kind::Depth) {
           r.value = r.reached ? c.maxDepth : 0.0;
@@ -139,6 +149,7 @@ class Objective {
       }
       r.residual = r.value - t.wanted;
       r.met = r.reached && std::fabs(r.residual) <= t.Tolerance();
+      if (!r.reached) unreached[i] = r;
       results.push_back(r);
     }
     return results;
@@ -168,6 +179,9 @@ class Objective {
   }
 
   int evaluations = 0;
+  // The last candidate of each target that did not reach it: why the runs stop short when a
+  // search cannot go further.
+  std::map<size_t, FitTargetResult> unreached;
 
  private:
   LabSession& session_;
@@ -267,6 +281,77 @@ std::string FreeList(const std::vector<int>& free, const std::map<int, FitBound>
   return s;
 }
 
+// Fewer digits read better in the file: the shortest rounding of the fitted values that still
+// meets each target the exact values meet and misses no other by more.
+std::vector<double> ShortestMeeting(Objective& objective, const std::vector<double>& exact,
+                                    const std::vector<FitTargetResult>& exactResults,
+                                    const std::vector<size_t>& which) {
+  for (int digits = 3; digits <= 9; ++digits) {
+    std::vector<double> rounded;
+    for (double v : exact) rounded.push_back(std::strtod(SignificantDigits(v, digits).c_str(), nullptr));
+    const auto results = objective.Evaluate(objective.Line(rounded), which);
+    bool good = true;
+    for (size_t k = 0; k < results.size(); ++k) {
+      const double limit = exactResults[k].met ? results[k].target.Tolerance()
+                                               : std::fabs(exactResults[k].residual) * 1.001;
+      good = good && results[k].reached == exactResults[k].reached &&
+             (!results[k].reached || std::fabs(results[k].residual) <= limit);
+    }
+    if (good) return rounded;
+  }
+  return exact;
+}
+
+// Why not: a target that a setting blocks says so; any other missed target is fitted alone,
+// then with each other searched target in turn.
+void Explain(Objective& objective, const FitOptions& o, const LabSession& session,
+             const std::vector<double>& first, const std::vector<size_t>& searched, FitResult& r) {
+  const int fewer = std::min(o.starts, 3);
+  for (size_t i = 0; i < r.targets.size(); ++i) {
+    const FitTargetResult& missed = r.targets[i];
+    if (missed.met) continue;
+    if (!missed.blocked.empty()) {
+      r.conflicts.push_back(missed.target.text + " whatever the values: " + missed.blocked);
+      continue;
+    }
+    const int decimals = missed.target.decimals + 1;
+    objective.unreached.erase(i);
+    const Search alone = MultiStart(objective, first, {i}, fewer);
+    const auto aloneResult = objective.Evaluate(objective.Line(objective.Values(alone.x)), {i});
+    if (!aloneResult[0].met) {
+      // What stops the nearest candidate, or else the candidates beyond it.
+      std::string why = FitMissReason(aloneResult[0], o, session);
+      const auto stopped = objective.unreached.find(i);
+      if (why.empty() && stopped != objective.unreached.end())
+        why = FitMissReason(stopped->second, o, session);
+      r.conflicts.push_back(missed.target.text + " is out of reach with " +
+                            FreeList(r.free, r.bounds) + ": the nearest value reached is " +
+                            FormatFixed(aloneResult[0].value, decimals) +
+                            (aloneResult[0].reached ? "" : " (the round never gets there)") +
+                            (why.empty() ? "" : "; " + why));
+      continue;
+    }
+    std::string with;
+    for (size_t j : searched) {
+      if (j == i) continue;
+      const std::vector<size_t> pairOf = {std::min(i, j), std::max(i, j)};
+      const Search pair = MultiStart(objective, first, pairOf, fewer);
+      const auto pairResult = objective.Evaluate(objective.Line(objective.Values(pair.x)), pairOf);
+      if (!pairResult[0].met || !pairResult[1].met)
+        with += (with.empty() ? "" : ", ") + o.targets[j].text;
+    }
+    r.conflicts.push_back(
+        missed.target.text + " cannot be met together with " +
+        (with.empty() ? std::string("all the other targets (it can alone and with each one)")
+                      : with + " (it can alone)") +
+        ": the best fit of all reaches " + FormatFixed(missed.value, decimals));
+  }
+  // The searches above rewrote the row: put the fitted line back.
+  std::vector<size_t> all(o.targets.size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+  objective.Evaluate(r.fittedLine, all);
+}
+
 }  // namespace
 
 const char* FitFieldName(int field) {
@@ -279,7 +364,24 @@ int ParseFitField(const std::string& name) {
   return -1;
 }
 
-double FitTarget::Tolerance() const { return 0.5 * std::pow(10.0, -decimals); }
+double FitTarget::Tolerance() const {
+  // Literals rather than pow, whose last bit may differ between C runtimes: both builds must
+  // search with the same numbers.
+  static const double kHalfUnit[] = {0.5, 0.05, 0.005, 0.0005, 0.00005, 0.000005};
+  return kHalfUnit[std::clamp(decimals, 0, 5)];
+}
+
+std::vector<int> DefaultFreeValues(const std::vector<FitTarget>& targets) {
+  std::vector<int> free;
+  for (const FitTarget& t : targets) {
+    if (t.kind != FitTarget::Kind::Range) continue;
+    free = {kMuzzleSpeed};
+    if (settings.AirResist != 0) free.push_back(kDragAlong);
+    break;
+  }
+  if (UsesImpacts(targets)) free.push_back(kPierceCost);
+  return free;
+}
 
 bool ParseFitTarget(const std::string& text, FitTarget& t, std::string& error) {
   t = FitTarget{};
@@ -348,13 +450,18 @@ bool RunFit(LabSession& session, const std::string& weaponFile, const FitOptions
             " (the row of weapon type " + std::to_string(o.range.weapon) + ")";
     return false;
   }
-  r.free = o.free;
-  if (r.free.empty()) {
-    bool ranged = false;
-    for (const FitTarget& t : o.targets) ranged = ranged || t.kind == FitTarget::Kind::Range;
-    if (ranged) r.free = {kMuzzleSpeed, kDragAlong};
-    if (UsesImpacts(o.targets)) r.free.push_back(kPierceCost);
+  // A target that a setting blocks is not searched, and frees nothing by default.
+  std::vector<size_t> all(o.targets.size()), searched;
+  std::vector<std::string> blocked(o.targets.size());
+  std::vector<FitTarget> open;
+  for (size_t i = 0; i < all.size(); ++i) {
+    all[i] = i;
+    blocked[i] = FitTargetBlocked(o.targets[i], o);
+    if (!blocked[i].empty()) continue;
+    searched.push_back(i);
+    open.push_back(o.targets[i]);
   }
+  r.free = o.free.empty() ? DefaultFreeValues(open) : o.free;
   std::sort(r.free.begin(), r.free.end());
   r.free.erase(std::unique(r.free.begin(), r.free.end()), r.free.end());
   for (int f : r.free) {
@@ -381,36 +488,24 @@ bool RunFit(LabSession& session, const std::string& weaponFile, const FitOptions
   }
 
   Objective objective(session, o, r.line.text, r.free, r.bounds);
-  std::vector<size_t> all(o.targets.size());
-  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
   const std::vector<double> first = objective.Unit(startValues);
-  const Search best = MultiStart(objective, first, all, o.starts);
-  r.startsRun = best.startsRun;
-  r.bestStart = best.start;
-
-  // Fewer digits read better in the file: the shortest rounding of the fitted values that
-  // still meets each target the exact values meet and misses no other by more.
-  const std::vector<double> exact = objective.Values(best.x);
-  const auto exactResults = objective.Evaluate(objective.Line(exact), all);
-  std::vector<double> chosen = exact;
-  for (int digits = 3; digits <= 9; ++digits) {
-    std::vector<double> rounded;
-    for (double v : exact) rounded.push_back(std::strtod(SignificantDigits(v, digits).c_str(), nullptr));
-    const auto results = objective.Evaluate(objective.Line(rounded), all);
-    bool good = true;
-    for (size_t k = 0; k < results.size(); ++k) {
-      const double limit = exactResults[k].met ? results[k].target.Tolerance()
-                                               : std::fabs(exactResults[k].residual) * 1.001;
-      good = good && results[k].reached == exactResults[k].reached &&
-             (!results[k].reached || std::fabs(results[k].residual) <= limit);
-    }
-    if (good) {
-      chosen = rounded;
-      break;
-    }
+  std::vector<double> chosen;
+  if (!searched.empty()) {
+    const Search best = MultiStart(objective, first, searched, o.starts);
+    r.startsRun = best.startsRun;
+    r.bestStart = best.start;
+    const std::vector<double> exact = objective.Values(best.x);
+    const auto exactResults = objective.Evaluate(objective.Line(exact), searched);
+    for (const FitTargetResult& t : exactResults) r.fitted = r.fitted || t.reached;
+    // Without a target reached the search had nothing to go by: the row keeps its values.
+    if (r.fitted) chosen = ShortestMeeting(objective, exact, exactResults, searched);
   }
   std::map<int, std::string> texts;
   for (size_t i = 0; i < r.free.size(); ++i) {
+    if (!r.fitted) {
+      r.after[r.free[i]] = r.before[r.free[i]];
+      continue;
+    }
     // The fewest digits of the chosen value that read back as the float it stands for.
     const float stored = static_cast<float>(chosen[i]);
     std::string text = ShortestFloat(stored);
@@ -424,48 +519,24 @@ bool RunFit(LabSession& session, const std::string& weaponFile, const FitOptions
     texts[r.free[i]] = text;
     r.after[r.free[i]] = std::strtod(text.c_str(), nullptr);
   }
-  r.fittedLine = ReplaceWeaponFields(r.line.text, texts);
+  r.fittedLine = r.fitted ? ReplaceWeaponFields(r.line.text, texts) : r.line.text;
   r.targets = objective.Evaluate(r.fittedLine, all);
   r.met = true;
-  for (const auto& t : r.targets) r.met = r.met && t.met;
-
-  // Why not: each missed target alone, then with each other target in turn.
-  if (!r.met) {
-    const int fewer = std::min(o.starts, 3);
-    for (size_t i = 0; i < r.targets.size(); ++i) {
-      const FitTargetResult& missed = r.targets[i];
-      if (missed.met) continue;
-      const int decimals = missed.target.decimals + 1;
-      const Search alone = MultiStart(objective, first, {i}, fewer);
-      const auto aloneResult = objective.Evaluate(objective.Line(objective.Values(alone.x)), {i});
-      if (!aloneResult[0].met) {
-        r.conflicts.push_back(missed.target.text + " is out of reach with " +
-                              FreeList(r.free, r.bounds) + ": the nearest value reached is " +
-                              FormatFixed(aloneResult[0].value, decimals) +
-                              (aloneResult[0].reached ? "" : " (the round never gets there)"));
-        continue;
-      }
-      std::string with;
-      for (size_t j = 0; j < r.targets.size(); ++j) {
-        if (j == i) continue;
-        const Search pair = MultiStart(objective, first, {std::min(i, j), std::max(i, j)}, fewer);
-        const auto pairResult =
-            objective.Evaluate(objective.Line(objective.Values(pair.x)), {std::min(i, j), std::max(i, j)});
-        if (!pairResult[0].met || !pairResult[1].met)
-          with += (with.empty() ? "" : ", ") + o.targets[j].text;
-      }
-      r.conflicts.push_back(
-          missed.target.text + " cannot be met together with " +
-          (with.empty() ? std::string("all the other targets (it can alone and with each one)")
-                        : with + " (it can alone)") +
-          ": the best fit of all reaches " + FormatFixed(missed.value, decimals));
-    }
-    // The searches above rewrote the row: put the fitted line back.
-    objective.Evaluate(r.fittedLine, all);
+  for (size_t i = 0; i < r.targets.size(); ++i) {
+    r.targets[i].blocked = blocked[i];
+    r.met = r.met && r.targets[i].met;
   }
+  if (!r.met) Explain(objective, o, session, first, searched, r);
+  r.warnings = FitWarnings(r, o);
   r.evaluations = objective.evaluations;
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return true;
+}
+
+bool WriteFit(const std::string& path, const std::string& weaponFile, const FitResult& r,
+              std::string& error) {
+  return WriteFileBytes(path + ".bak", weaponFile, error) &&
+         WriteFileBytes(path, ReplaceLine(weaponFile, r.line, r.fittedLine), error);
 }
 
 }  // namespace pellix::lab

@@ -79,13 +79,19 @@ bool ParseArguments(FitArguments& a, const std::string& weaponFile, std::string&
 }
 
 void PrintText(const FitResult& r, const std::string& file, std::ostream& out) {
+  for (const std::string& w : r.warnings) out << "warning: " << w << "\n";
   out << "weapon row " << r.row << ": " << file << " line " << r.line.number << "\n";
-  for (int f : r.free) {
-    out << "  " << FitFieldName(f) << " " << SignificantDigits(r.before.at(f), 9) << " -> "
-        << SignificantDigits(r.after.at(f), 9) << "  (bound " << SignificantDigits(r.bounds.at(f).lo, 6)
-        << ":" << SignificantDigits(r.bounds.at(f).hi, 6) << ")\n";
+  if (r.fitted) {
+    for (int f : r.free) {
+      out << "  " << FitFieldName(f) << " " << SignificantDigits(r.before.at(f), 9) << " -> "
+          << SignificantDigits(r.after.at(f), 9) << "  (bound "
+          << SignificantDigits(r.bounds.at(f).lo, 6) << ":" << SignificantDigits(r.bounds.at(f).hi, 6)
+          << ")\n";
+    }
+    out << r.fittedLine << "\n";
+  } else {
+    out << "no fitted line: no candidate row reaches any target (the row's own values below)\n";
   }
-  out << r.fittedLine << "\n";
   Table t;
   t.columns = {"target", "wanted", "reached", "residual", "met"};
   for (const FitTargetResult& x : r.targets) {
@@ -96,8 +102,11 @@ void PrintText(const FitResult& r, const std::string& file, std::ostream& out) {
   }
   PrintTable(out, t, OutputFormat::Text);
   for (const std::string& c : r.conflicts) out << "cannot be met: " << c << "\n";
-  out << r.startsRun << " start(s), best from start " << r.bestStart + 1 << "; " << r.evaluations
-      << " runs in " << FormatFixed(r.seconds, 2) << " s\n";
+  if (r.startsRun > 0)
+    out << r.startsRun << " start(s), best from start " << r.bestStart + 1 << "; ";
+  else
+    out << "no search (a setting blocks every target); ";
+  out << r.evaluations << " runs in " << FormatFixed(r.seconds, 2) << " s\n";
 }
 
 void PrintJson(const FitResult& r, const FitArguments& a, const std::string& file, bool written,
@@ -116,7 +125,7 @@ void PrintJson(const FitResult& r, const FitArguments& a, const std::string& fil
                          {"lo", r.bounds.at(f).lo},
                          {"hi", r.bounds.at(f).hi}});
   }
-  j["fittedLine"] = r.fittedLine;
+  j["fittedLine"] = r.fitted ? Json(r.fittedLine) : Json(nullptr);
   j["targets"] = Json::array();
   for (const FitTargetResult& x : r.targets) {
     j["targets"].push_back({{"target", x.target.text},
@@ -125,14 +134,17 @@ void PrintJson(const FitResult& r, const FitArguments& a, const std::string& fil
                             {"value", x.value},
                             {"residual", x.residual},
                             {"met", x.met}});
+    if (!x.blocked.empty()) j["targets"].back()["blockedBy"] = x.blocked;
   }
   j["met"] = r.met;
   j["conflicts"] = r.conflicts;
+  j["warnings"] = r.warnings;
   j["starts"] = r.startsRun;
   j["bestStart"] = r.bestStart + 1;
   j["evaluations"] = r.evaluations;
   j["seconds"] = r.seconds;
   j["written"] = written;
+  j["backup"] = written ? Json(file + ".bak") : Json(nullptr);
   out << j.dump(2) << "\n";
 }
 
@@ -151,7 +163,8 @@ void AddFitCommand(CLI::App& app, int& status) {
       ->required();
   cmd->add_option("--free", a->free,
                   "values to fit: muzzleSpeed, dragAlong, dragAcross, pierceCost (default: "
-                  "muzzleSpeed and dragAlong, and pierceCost for pierce and depth targets)");
+                  "muzzleSpeed for range targets, with dragAlong when AirResist is on, and "
+                  "pierceCost for pierce and depth targets)");
   cmd->add_option("--bound", a->bounds, "NAME=LO:HI, the range a free value may take; repeatable");
   cmd->add_option("--from", a->from, "start from another row's values (default: the row's own)");
   cmd->add_option("--starts", a->fit.starts, "local searches (default 8)")->check(CLI::Range(1, 100));
@@ -160,7 +173,8 @@ void AddFitCommand(CLI::App& app, int& status) {
   cmd->add_option("--speed-share", a->fit.speedShare,
                   "speed of that hit as a share of the muzzle speed (default 1)");
   cmd->add_flag("--write", a->write,
-                "replace the row's line in pellix_weapon.dat when every target is met");
+                "replace the row's line in pellix_weapon.dat when every target is met, keeping the "
+                "previous file as pellix_weapon.dat.bak");
   cmd->add_flag("--json", a->common.json, "print the result as JSON");
   AddRangeOptions(cmd, a->fit.range);
   AddSettingOptions(cmd, a->common);
@@ -186,7 +200,7 @@ void AddFitCommand(CLI::App& app, int& status) {
     }
     bool written = false;
     if (a->write && r.met) {
-      if (!WriteFileBytes(file, ReplaceLine(bytes, r.line, r.fittedLine), error)) {
+      if (!WriteFit(file, bytes, r, error)) {
         std::cerr << "pellix-lab: " << error << "\n";
         status = 2;
         return;
@@ -197,7 +211,9 @@ void AddFitCommand(CLI::App& app, int& status) {
       PrintJson(r, *a, file, written, std::cout);
     } else {
       PrintText(r, file, std::cout);
-      if (written) std::cout << "written: " << file << " line " << r.line.number << "\n";
+      if (written)
+        std::cout << "written: " << file << " line " << r.line.number << "; the previous file is "
+                  << file << ".bak\n";
       if (a->write && !r.met) std::cout << "not written: the targets are not all met\n";
     }
     status = r.met ? 0 : 1;

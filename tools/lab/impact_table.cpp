@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "sim/impact.h"
@@ -95,15 +96,40 @@ const char* OutcomeName(ImpactOutcome o) {
   return "?";
 }
 
-int32_t ParseSurfaceClass(const std::string& text) {
+const char* SurfaceKey(int32_t surfaceClass) {
   static const char* const keys[SurfaceClassCount] = {"N", "SP", "S", "W", "D", "C", "P"};
+  return surfaceClass >= 0 && surfaceClass < SurfaceClassCount ? keys[surfaceClass] : "?";
+}
+
+int32_t ParseSurfaceClass(const std::string& text) {
   for (int32_t i = 0; i < SurfaceClassCount; ++i)
-    if (text == keys[i]) return i;
+    if (text == SurfaceKey(i)) return i;
   char* end = nullptr;
   const long n = std::strtol(text.c_str(), &end, 10);
   if (!text.empty() && *end == '\0' && n >= 0 && n < SurfaceClassCount)
     return static_cast<int32_t>(n);
   return -1;
+}
+
+bool CheckImpactGrid(const ImpactOptions& o, std::string& error) {
+  const auto text = [](float v) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(v));
+    return std::string(buffer);
+  };
+  for (float a : o.anglesDeg) {
+    if (!(a >= 0.0f && a <= 90.0f)) {
+      error = "--angles " + text(a) + ": an angle from the normal is 0 to 90 degrees";
+      return false;
+    }
+  }
+  for (float s : o.speedShares) {
+    if (!(s > 0.0f && s <= 1.0f)) {
+      error = "--speeds " + text(s) + ": a share of the muzzle speed is above 0 and at most 1";
+      return false;
+    }
+  }
+  return true;
 }
 
 std::vector<ImpactCase> RunImpacts(LabSession& session, const ImpactOptions& o) {
@@ -133,6 +159,9 @@ std::vector<ImpactCase> RunImpacts(LabSession& session, const ImpactOptions& o) 
       s.direction[2] = static_cast<float>(-std::cos(a));
       s.speed = muzzle * share;
       ImpactCase c{angle, share, ImpactOutcome::Hit, 0, 0, 0, 0, 0, 0, 0};
+      // Each cell draws from the start of the sequence: what a hit does is the same in any
+      // grid, and an edit elsewhere cannot shift the draws.
+      session.rand = CrtRand{};
 
       PlaceRecord(s, o.weapon, damage);
       const ProbeState before = SaveProbeState(kSlot);
@@ -215,11 +244,13 @@ Table ImpactTable(const std::vector<ImpactCase>& cases, const ImpactOptions& o) 
          pen ? (c.exitSpeed < 0.0f ? Text("stuck") : Number(c.exitSpeed, 3)) : blank()});
   }
   t.notes.push_back(
-      "angle from the surface normal in degrees (90 grazes); speeds and kept "
-      "speed as shares of the muzzle speed; scatter in degrees off the mirror "
-      "direction over " +
-      std::to_string(o.draws) + " draws; exit speed after " + FormatFixed(o.thickness, 2) +
-      " units of solid");
+      "angle from the surface normal in degrees (90 grazes); speedShare as a share of the "
+      "muzzle speed; keptSpeed and exitSpeed as shares of the speed at the hit; scatter in "
+      "degrees off the mirror direction over " +
+      std::to_string(o.draws) +
+      " draws; maxDepth in world units along the flight path; exit "
+      "speed after " +
+      FormatFixed(o.thickness, 2) + " units of solid");
   return t;
 }
 

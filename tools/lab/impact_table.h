@@ -35,8 +35,14 @@ struct ImpactCase {
                     // negative when it stops inside
 };
 
-// The surface class of a key ("N", "SP", ...) or number; -1 when neither.
+// The key of a surface class ("N", "SP", ...), and the class of a key or number (-1 when
+// neither).
+const char* SurfaceKey(int32_t surfaceClass);
 int32_t ParseSurfaceClass(const std::string& text);
+
+// Angles from 0 to 90 degrees, speed shares above 0 and at most 1; false with `error` naming
+// the first value outside.
+bool CheckImpactGrid(const ImpactOptions& options, std::string& error);
 
 std::vector<ImpactCase> RunImpacts(LabSession& session, const ImpactOptions& options);
 Table ImpactTable(const std::vector<ImpactCase>& cases, const ImpactOptions& options);

@@ -12,6 +12,7 @@
 #include "sim/shots.h"
 #include "startup/data_paths.h"
 #include "startup/profile.h"
+#include "startup/settings.h"
 #include "startup/startup.h"
 #include "startup/tables.h"
 
@@ -49,12 +50,23 @@ uint32_t ReadStringOverride(const char* section, const char* key, const char* fa
   return systemProfile.readString(section, key, fallback, out, size, path);
 }
 
-int32_t ReadIntOverride(const char* section, const char* key, int32_t fallback, const char* path) {
+int32_t ReadIntUnlimited(const char* section, const char* key, int32_t fallback, const char* path) {
   if (const std::string* value = FindOverride(section, key)) {
-    // Overrides come from JSON numbers, so a decimal integer is all there is to read.
+    // Overrides are checked decimal numbers, so a decimal integer is all there is to read.
     return value->empty() ? fallback : static_cast<int32_t>(std::atol(value->c_str()));
   }
   return systemProfile.readInt(section, key, fallback, path);
+}
+
+// Limits the pool to the slots the runs need; keeps what the folder gives in `poolRead`.
+int32_t poolLimit = 0;
+int32_t poolRead = 0;
+
+int32_t ReadIntOverride(const char* section, const char* key, int32_t fallback, const char* path) {
+  const int32_t value = ReadIntUnlimited(section, key, fallback, path);
+  if (std::strcmp(section, "PELLIX") != 0 || std::strcmp(key, "MaxPellix") != 0) return value;
+  poolRead = value;
+  return poolLimit > 0 && value > poolLimit ? poolLimit : value;
 }
 
 const std::vector<std::string>* extraWeaponLines = nullptr;
@@ -159,6 +171,20 @@ LabSession::~LabSession() {
   if (active == this) active = nullptr;
 }
 
+void LabSession::StartRun() {
+  ResetSimulationState();
+  model.clockMs = 0;
+  model.ClearRecords();
+  rand = CrtRand{};
+  infoRecords_.clear();  // read only while a shot is made
+  for (int32_t i = 0; i < settings.MaxPellix && pool.projectileArray; ++i) {
+    pool.projectileArray[i] = ProjectileRecord{};
+    pool.trailArray[i] = TrailRecord{};
+    pool.extraArray[i] = ProjectileExtra{};
+  }
+  pool.nextSlot = 0;
+}
+
 void ResetSimulationState() {
   ClearLoopState();
   tracerCounter = 0;
@@ -179,6 +205,7 @@ bool LabSession::Load(const std::string& dir, std::string& error,
 
   systemProfile = SystemProfile();
   overrides = &iniOverrides;
+  poolLimit = poolSlots;
   extraWeaponLines = &weaponLines;
   extraSurfaceLines = &surfaceLines;
   StartupPlatform platform;
@@ -187,6 +214,8 @@ bool LabSession::Load(const std::string& dir, std::string& error,
   platform.openFile = &OpenWithExtraLines;
   StartupLog log;
   const StartupResult result = RunStartup(platform, log);
+  dataMaxPellix = poolRead;
+  poolLimit = 0;
   overrides = nullptr;
   extraWeaponLines = extraSurfaceLines = nullptr;
   startupLog.assign(log.text, log.length);

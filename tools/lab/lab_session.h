@@ -58,11 +58,23 @@ class LabSession {
 
   // Runs start-up on the folder `dir` (pellix.ini, pellix_weapon.dat, pellix_surface.dat).
   // `iniOverrides` ("SECTION/Key" -> value text) win over the INI file; the override lines are
-  // read after each data file's own lines. On failure `error` names the file.
+  // read after each data file's own lines. On failure `error` names the file. With `poolSlots`
+  // set, the pool has at most that many slots (a MaxPellix below 1 still stops start-up).
   bool Load(const std::string& dir, std::string& error,
             const std::map<std::string, std::string>& iniOverrides = {},
             const std::vector<std::string>& weaponLines = {},
             const std::vector<std::string>& surfaceLines = {});
+
+  // The slots that the runs need: a single shot flies the same in a pool of any size, and
+  // every slot is walked in every frame. 0: as many as MaxPellix gives.
+  int32_t poolSlots = 0;
+  // MaxPellix as the folder and the overrides give it, whatever `poolSlots` made of it.
+  int32_t dataMaxPellix = 0;
+
+  // Starts a run as the first of a fresh session: clock 0 (an expiry is a float clock value,
+  // which loses precision as the clock grows), every slot empty, the loop state clear, the
+  // model's records empty and the ricochet draws from the start of their sequence.
+  void StartRun();
 
   // Host-side values of weapon types; any type not listed gets `defaultWeapon`.
   HostWeapon defaultWeapon;

@@ -703,4 +703,11 @@ bool AnyFault(const std::vector<Finding>& findings) {
   return false;
 }
 
+std::string FindingText(const Finding& f) {
+  std::string text = f.file;
+  if (f.line > 0) text.append(":").append(std::to_string(f.line));
+  text.append(f.fault ? ": " : std::string(": ") + FindingKind(f) + ": ").append(f.reason);
+  return text;
+}
+
 }  // namespace pellix::lab

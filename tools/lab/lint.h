@@ -35,6 +35,9 @@ Table FindingsTable(const std::vector<Finding>& findings);
 
 bool AnyFault(const std::vector<Finding>& findings);
 
+// "file:line: reason" as `lint` prints it.
+std::string FindingText(const Finding& finding);
+
 // The lines of a text file as the data readers see them (line ends removed); false when the
 // file cannot be read.
 bool ReadLines(const std::string& path, std::vector<std::string>& lines);

@@ -91,8 +91,12 @@ int main(int argc, char** argv) {
   impactCmd->add_option("--weapon,-w", impact.weapon, "weapon type")->required();
   impactCmd->add_option("--surface,-s", surfaceText, "surface class: N, SP, S, W, D, C, P or 0-6")
       ->required();
-  impactCmd->add_option("--angles", impact.anglesDeg, "angles from the normal, degrees");
-  impactCmd->add_option("--speeds", impact.speedShares, "speeds as shares of the muzzle speed");
+  impactCmd->add_option("--angles", impact.anglesDeg, "angles from the normal, 0 to 90 degrees")
+      ->delimiter(',');
+  impactCmd
+      ->add_option("--speeds", impact.speedShares,
+                   "speeds as shares of the muzzle speed, above 0 and at most 1")
+      ->delimiter(',');
   impactCmd->add_option("--draws", impact.draws, "ricochets drawn for the scatter (default 200)")
       ->check(CLI::Range(1, 100000));
   impactCmd->add_option("--thickness", impact.thickness,
@@ -101,9 +105,15 @@ int main(int argc, char** argv) {
   lab::AddSettingOptions(impactCmd, impactOpts);
   impactCmd->callback([&] {
     impact.surfaceClass = lab::ParseSurfaceClass(surfaceText);
+    std::string error;
     if (impact.surfaceClass < 0) {
       std::cerr << "pellix-lab: --surface " << surfaceText
                 << ": not a surface class (N, SP, S, W, D, C, P or 0-6)\n";
+      status = 2;
+      return;
+    }
+    if (!lab::CheckImpactGrid(impact, error)) {
+      std::cerr << "pellix-lab: " << error << "\n";
       status = 2;
       return;
     }
@@ -147,13 +157,12 @@ int main(int argc, char** argv) {
   });
 
   Common reportOpts;
-  reportOpts.hostDamage = 100;  // fine steps in the damage chart
   std::string reportDir, reportOut;
   lab::ReportOptions report;
   auto* reportCmd = app.add_subcommand("report", "one HTML page of SVG charts about the data");
   reportCmd->add_option("DIR", reportDir, "data folder")->required();
   reportCmd->add_option("--out,-o", reportOut, "folder for report.html")->required();
-  reportCmd->add_option("--height", report.height, "muzzle height of the range runs (default 1.5)");
+  reportCmd->add_option("--height", report.height, "muzzle height of the range runs (default 1)");
   lab::AddSettingOptions(reportCmd, reportOpts);
   reportCmd->callback([&] {
     std::map<std::string, std::string> overrides;
@@ -182,7 +191,8 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // --help and --version end well; every other parse error is a usage error.
+    return app.exit(e) == 0 ? 0 : 2;
   }
   return status;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "sim/pool.h"
 #include "startup/tables.h"
@@ -40,11 +41,7 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
   session.world.planes.clear();
   session.world.boxes.clear();
   if (o.ground) session.world.planes.push_back({{0.0f, 0.0f, 1.0f}, 0.0f, SurfaceN, 0});
-  ResetSimulationState();
-  // Every run is the first of a fresh session: the expiry is a float clock value, which
-  // loses precision as the clock grows, and ricochets draw from the start of the sequence.
-  session.model.clockMs = 0;
-  session.rand = CrtRand{};
+  session.StartRun();
 
   RangeResult result;
   result.muzzleSpeed = static_cast<float>(MuzzleSpeed(WeaponRow(o.weapon).speedFactor));
@@ -55,6 +52,7 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
   const ProjectileRecord& p = pool.projectileArray[slot];
   if (!p.active) {
     result.end = "never flew: the weapon's row gives no usable muzzle speed";
+    result.endKind = RangeEnd::NeverFlew;
     return result;
   }
   result.points.push_back(Sample(slot, 0.0f, muzzle));
@@ -62,8 +60,7 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
   const float step = o.frameMs / kMsPerStep;
   const uint32_t frameMs = static_cast<uint32_t>(o.frameMs);
   for (int frame = 0; frame < o.maxFrames && p.active; ++frame) {
-    const size_t hitsBefore = session.model.damageDealt.size();
-    const size_t forcesBefore = session.model.forcesEnded.size();
+    session.model.ClearRecords();
     session.model.RunFrame(step, frameMs);
     const float elapsed = static_cast<float>(session.model.clockMs - firedAt);
     if (!p.active) {
@@ -73,29 +70,37 @@ RangeResult RunRange(LabSession& session, const RangeOptions& o) {
       // left the float range; anything else ended at the ground, the only solid here, by a
       // plain hit or the impact response stopping it.
       const std::vector<int32_t>& ended = session.model.forcesEnded;
-      if (std::find(ended.begin() + forcesBefore, ended.end(), slot) != ended.end()) {
+      if (std::find(ended.begin(), ended.end(), slot) != ended.end()) {
+        result.endKind = RangeEnd::ForceStep;
         std::snprintf(text, sizeof text,
                       "ended at %.0f ms, %.2f units out: a force step gave a velocity beyond "
                       "the float range",
                       static_cast<double>(elapsed), static_cast<double>(last.distance));
       } else if (p.expiryTime < static_cast<float>(session.model.clockMs)) {
+        result.endKind = RangeEnd::LifeRanOut;
         std::snprintf(text, sizeof text, "life ran out at %.0f ms (expiry %.0f ms), %.2f units out",
                       static_cast<double>(elapsed),
                       static_cast<double>(p.expiryTime - static_cast<float>(firedAt)),
                       static_cast<double>(last.distance));
       } else {
-        std::snprintf(text, sizeof text, "hit the ground at %.0f ms, %.2f units out%s",
-                      static_cast<double>(elapsed), static_cast<double>(last.distance),
-                      session.model.damageDealt.size() > hitsBefore
-                          ? ""
-                          : " (stopped there by the impact response)");
+        result.endKind = RangeEnd::Ground;
+        std::snprintf(
+            text, sizeof text, "hit the ground at %.0f ms, %.2f units out%s",
+            static_cast<double>(elapsed), static_cast<double>(last.distance),
+            !session.model.damageDealt.empty() ? "" : " (stopped there by the impact response)");
       }
       result.end = text;
       break;
     }
     result.points.push_back(Sample(slot, elapsed, muzzle));
   }
-  if (result.end.empty()) result.end = "still flying after the last frame";
+  if (result.end.empty()) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "still flying after the last frame: the cap of %d frames (%g s)", o.maxFrames,
+                  static_cast<double>(o.frameMs) * o.maxFrames / 1000.0);
+    result.end = text;
+  }
   return result;
 }
 

@@ -9,12 +9,17 @@
 
 namespace pellix::lab {
 
+// The most frames a run of one shot takes (`range`, `fit`, `diff`, the report's charts): a
+// round that no range, ground or speed floor ends would fly on for ever. At the default 20 ms a
+// frame that is 100 s of game clock; the run's end says when the cap ended it.
+inline constexpr int kRangeFrameCap = 5000;
+
 struct RangeOptions {
   int32_t weapon = 0;
   float height = 1.0f;    // above the ground plane z = 0
   float frameMs = 20.0f;  // host clock per frame; the time step is frameMs / 40
   bool ground = true;     // a ground plane of surface class N under the shot
-  int maxFrames = 5000;
+  int maxFrames = kRangeFrameCap;
 };
 
 struct RangePoint {
@@ -28,13 +33,18 @@ struct RangePoint {
   float trailLength;  // world units
 };
 
+// Why a range run ended.
+enum class RangeEnd { StillFlying, NeverFlew, LifeRanOut, Ground, ForceStep };
+
 struct RangeResult {
   std::vector<RangePoint> points;
   std::string end;  // where and why the projectile's life ended
+  RangeEnd endKind = RangeEnd::StillFlying;  // StillFlying: the frame cap ended the run
   float muzzleSpeed = 0.0f;
 };
 
-// The session must be loaded; its world is replaced by the ground plane (or nothing).
+// The session must be loaded; its world is replaced by the ground plane (or nothing). Memory
+// does not grow with the round's life beyond one point a frame.
 RangeResult RunRange(LabSession& session, const RangeOptions& options);
 
 // The columns that a range target or a range comparison reads, with the decimals the table

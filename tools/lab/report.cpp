@@ -10,6 +10,7 @@
 #include "startup/settings.h"
 #include "startup/tables.h"
 #include "tools/lab/impact_table.h"
+#include "tools/lab/lint.h"
 #include "tools/lab/range.h"
 #include "tools/lab/scenario.h"
 #include "tools/lab/simulate.h"
@@ -20,8 +21,11 @@ namespace pellix::lab {
 
 namespace {
 
-const char* const kPalette[] = {"#4FC3F7", "#FFB74D", "#81C784", "#E57373", "#BA68C8",
-                                "#FFF176", "#4DB6AC", "#F06292", "#A1887F", "#90A4AE"};
+// Eight colours that readers with the common kinds of colour blindness tell apart (a palette
+// made for that: orange, sky blue, bluish green, yellow, blue, vermilion, reddish purple, and
+// white in place of its black, which the dark page would hide).
+const char* const kPalette[] = {"#E69F00", "#56B4E9", "#009E73", "#F0E442",
+                                "#0072B2", "#D55E00", "#CC79A7", "#FFFFFF"};
 const char* const kSurfaceKeys[SurfaceClassCount] = {"N", "SP", "S", "W", "D", "C", "P"};
 
 std::string WeaponColour(size_t i) { return kPalette[i % std::size(kPalette)]; }
@@ -35,6 +39,26 @@ std::vector<int32_t> ChartedWeapons() {
 }
 
 std::string WeaponName(int32_t type) { return "weapon " + std::to_string(type); }
+
+// The weapon rows up to MaxWeapon without a muzzle speed, as runs of rows; empty when none.
+std::string RowsThatNeverFly() {
+  std::string rows;
+  int count = 0;
+  for (int32_t i = 0; i < settings.weaponCount; ++i) {
+    if (weaponTable[i].speedFactor != 0.0f) continue;
+    int32_t last = i;
+    while (last + 1 < settings.weaponCount && weaponTable[last + 1].speedFactor == 0.0f) ++last;
+    rows += (rows.empty() ? "" : ", ") + std::to_string(i);
+    if (last > i) rows += (last == i + 1 ? ", " : "-") + std::to_string(last);
+    count += last - i + 1;
+    i = last;
+  }
+  if (rows.empty()) return rows;
+  return (count == 1 ? "weapon row " + rows + " never flies"
+                     : "weapon rows " + rows + " never fly") +
+         ": no muzzle speed, so every shot of " + (count == 1 ? "that type" : "those types") +
+         " is dead at once";
+}
 
 std::string Section(const std::string& title, const std::string& text, const std::string& svg) {
   return "<section><h2>" + EscapeXml(title) + "</h2><p>" + EscapeXml(text) + "</p>" + svg +
@@ -58,6 +82,7 @@ struct RangeCharts {
                   false};
   LineChart damage{
       "damage", "Damage of a hit against distance", "distance (world units)", "damage", {}, false};
+  std::vector<int32_t> capped;  // weapons still flying when the frame cap ended their run
 };
 
 RangeCharts BuildRangeCharts(LabSession& session, const std::vector<int32_t>& weapons,
@@ -70,6 +95,7 @@ RangeCharts BuildRangeCharts(LabSession& session, const std::vector<int32_t>& we
     ro.frameMs = o.frameMs;
     ro.ground = false;  // the whole life, not cut short by the floor
     const RangeResult r = RunRange(session, ro);
+    if (r.endKind == RangeEnd::StillFlying) c.capped.push_back(weapons[i]);
     Series side{WeaponName(weapons[i]), WeaponColour(i), {}};
     Series drop = side, speed = side, damage = side;
     for (const RangePoint& p : r.points) {
@@ -89,9 +115,9 @@ RangeCharts BuildRangeCharts(LabSession& session, const std::vector<int32_t>& we
 const std::map<ImpactOutcome, std::pair<std::string, std::string>>& OutcomeStyle() {
   static const std::map<ImpactOutcome, std::pair<std::string, std::string>> style = {
       {ImpactOutcome::Stop, {"stop", "#5f6670"}},
-      {ImpactOutcome::Hit, {"plain hit", "#42A5F5"}},
-      {ImpactOutcome::Ricochet, {"ricochet", "#FFA726"}},
-      {ImpactOutcome::Penetration, {"penetration", "#66BB6A"}}};
+      {ImpactOutcome::Hit, {"plain hit", "#56B4E9"}},
+      {ImpactOutcome::Ricochet, {"ricochet", "#E69F00"}},
+      {ImpactOutcome::Penetration, {"penetration", "#009E73"}}};
   return style;
 }
 
@@ -137,7 +163,7 @@ LineChart BuildTrailChart(LabSession& session, const std::vector<int32_t>& weapo
   const float step = o.frameMs / kMsPerStep;
   const uint32_t ms = static_cast<uint32_t>(o.frameMs);
   for (size_t i = 0; i < weapons.size(); ++i) {
-    ResetSimulationState();
+    session.StartRun();
     const float start[3] = {0, 0, 100}, dir[3] = {1, 0, 0};
     const uint32_t firedAt = session.model.clockMs;
     const int32_t slot = session.FireSniper(0, weapons[i], start, dir);
@@ -145,7 +171,8 @@ LineChart BuildTrailChart(LabSession& session, const std::vector<int32_t>& weapo
     Series s{WeaponName(weapons[i]) + (pool.projectileArray[slot].isTracer ? " (tracer)" : ""),
              WeaponColour(i),
              {{0.0, 0.0}}};
-    for (int frame = 0; frame < 2000; ++frame) {
+    for (int frame = 0; frame < kRangeFrameCap; ++frame) {
+      session.model.ClearRecords();
       session.model.RunFrame(step, ms);
       if (t.activity == kTrailHidden) {
         s.points.push_back({static_cast<double>(session.model.clockMs - firedAt), 0.0});
@@ -155,6 +182,7 @@ LineChart BuildTrailChart(LabSession& session, const std::vector<int32_t>& weapo
       s.points.push_back({static_cast<double>(session.model.clockMs - firedAt),
                           std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2])});
     }
+    if (t.activity != kTrailHidden) s.name += " (cut at the frame cap)";
     c.series.push_back(s);
   }
   return c;
@@ -277,6 +305,7 @@ namespace {
 
 struct ReportCharts {
   std::string settingsLine;
+  std::vector<std::string> problems;  // lint faults and rows that never fly
   RangeCharts range;
   GridChart outcomes;
   LineChart trails;
@@ -289,8 +318,12 @@ bool CollectCharts(const std::string& dir, const ReportOptions& o, ReportCharts&
   ColourMap tracerColours;
   {
     LabSession session;
+    session.poolSlots = 1;  // one shot at a time
     if (!session.Load(dir, error, o.overrides)) return false;
     session.defaultWeapon = o.hostWeapon;
+    for (const Finding& f : LintFolder(dir))
+      if (f.fault) c.problems.push_back(FindingText(f));
+    if (const std::string rows = RowsThatNeverFly(); !rows.empty()) c.problems.push_back(rows);
     weapons = ChartedWeapons();
     for (int32_t w : weapons) tracerColours[w] = WeaponRow(w).tracerColour;
     c.settingsLine = SettingsLine();
@@ -332,7 +365,32 @@ void Overlay(ReportCharts& now, const ReportCharts& old) {
   g.note += "; upper half old data, lower half new";
 }
 
-std::string Page(const std::string& data, const ReportCharts& c, const ReportOptions& o) {
+// A comparison's changed weapons: drawn wider in every line chart, marked in the legend and
+// the outcome map.
+void Highlight(ReportCharts& c, const std::set<int32_t>& changed) {
+  const auto isChanged = [&changed](const std::string& name) {
+    for (int32_t w : changed) {
+      const std::string weapon = WeaponName(w);
+      if (name == weapon || name.rfind(weapon + " (", 0) == 0) return true;
+    }
+    return false;
+  };
+  for (LineChart* chart :
+       {&c.range.side, &c.range.drop, &c.range.speed, &c.range.damage, &c.trails}) {
+    for (Series& s : chart->series) s.highlighted = !s.dashed && isChanged(s.name);
+  }
+  for (std::string& label : c.outcomes.rowLabels)
+    if (isChanged(label)) label += " (changed)";
+}
+
+std::string ProblemList(const std::vector<std::string>& problems) {
+  std::string list;
+  for (const std::string& p : problems) list += "<li>" + EscapeXml(p) + "</li>";
+  return list;
+}
+
+std::string Page(const std::string& data, const ReportCharts& c, const ReportOptions& o,
+                 const std::string& problems) {
   char host[160];
   std::snprintf(host, sizeof host, "host range %.1f units and damage %d for every weapon type",
                 static_cast<double>(o.hostWeapon.range), o.hostWeapon.damage);
@@ -341,10 +399,28 @@ std::string Page(const std::string& data, const ReportCharts& c, const ReportOpt
       "report</title><style>" +
       std::string(kStyle) + "</style></head><body>\n<h1>Ballistics report</h1>\n<p>" + data +
       "<br>" + EscapeXml(c.settingsLine) + "<br>" + EscapeXml(host) + "</p>\n";
-  html += Section("Trajectories",
-                  "Every weapon fired level from " + FormatFixed(o.height, 1) +
-                      " units up, over its whole life (no floor).",
-                  RenderLineChart(c.range.side));
+  if (!problems.empty()) {
+    html +=
+        "<section class=\"problems\"><h2>Problems in the data</h2><p>What start-up "
+        "ignores or misreads (pellix-lab lint), and weapons that cannot fire.</p><ul>" +
+        problems + "</ul></section>\n";
+  }
+  if (!o.changedWeapons.empty()) {
+    std::string list;
+    for (int32_t w : o.changedWeapons) list += (list.empty() ? "" : ", ") + WeaponName(w);
+    html += "<p class=\"changed\">Changed: " + EscapeXml(list) +
+            " (wider lines, marked in the legends)</p>\n";
+  }
+  std::string trajectories = "Every weapon fired level from " + FormatFixed(o.height, 1) +
+                             " units up, over its whole life (no floor).";
+  if (!c.range.capped.empty()) {
+    std::string list;
+    for (int32_t w : c.range.capped) list += (list.empty() ? "" : ", ") + std::to_string(w);
+    trajectories += " Still flying when the cap of " + std::to_string(kRangeFrameCap) +
+                    " frames ended the run: weapon" + (c.range.capped.size() > 1 ? "s " : " ") +
+                    list + ".";
+  }
+  html += Section("Trajectories", trajectories, RenderLineChart(c.range.side));
   html += Section("Drop", "How far below the muzzle height each round is at a distance.",
                   RenderLineChart(c.range.drop));
   html += Section("Speed", "Speed along the flight; air drag and gravity change it.",
@@ -392,7 +468,7 @@ bool BuildReport(const std::string& dir, const ReportOptions& o, std::string& ht
                  std::string& error) {
   ReportCharts c;
   if (!CollectCharts(dir, o, c, error)) return false;
-  html = Page("Data: <code>" + EscapeXml(dir) + "</code>", c, o);
+  html = Page("Data: <code>" + EscapeXml(dir) + "</code>", c, o, ProblemList(c.problems));
   return true;
 }
 
@@ -401,10 +477,14 @@ bool BuildDiffReport(const std::string& oldDir, const std::string& newDir, const
   ReportCharts old, now;
   if (!CollectCharts(oldDir, o, old, error) || !CollectCharts(newDir, o, now, error)) return false;
   Overlay(now, old);
+  Highlight(now, o.changedWeapons);
+  std::vector<std::string> problems;
+  for (const std::string& p : now.problems) problems.push_back("new data: " + p);
+  for (const std::string& p : old.problems) problems.push_back("old data: " + p);
   html = Page("Old data (dashed): <code>" + EscapeXml(oldDir) + "</code><br>" +
                   EscapeXml(old.settingsLine) + "<br>New data (solid): <code>" + EscapeXml(newDir) +
                   "</code>",
-              now, o);
+              now, o, ProblemList(problems));
   return true;
 }
 

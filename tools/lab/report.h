@@ -1,6 +1,7 @@
 // `report`: one HTML page of SVG charts about the data in a folder.
 #pragma once
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,9 @@ namespace pellix::lab {
 struct ReportOptions {
   std::map<std::string, std::string> overrides;  // "SECTION/Key" -> value, as --set gives them
   HostWeapon hostWeapon;                         // the host's range and damage of every type
-  float height = 1.5f;                           // muzzle height of the range runs
+  float height = 1.0f;                           // muzzle height of the range runs
   float frameMs = 20.0f;
+  std::set<int32_t> changedWeapons;  // a comparison's weapon rows that changed: highlighted
 };
 
 // The ids (data-chart attributes) of the charts that every report holds.

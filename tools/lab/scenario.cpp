@@ -8,6 +8,7 @@
 #include "startup/tables.h"
 #include "tools/lab/impact_table.h"
 #include "tools/lab/json_lines.h"
+#include "tools/lab/setting_override.h"
 
 namespace pellix::lab {
 
@@ -130,15 +131,18 @@ void ReadScenario(const Reader& r, const std::string& baseDir, Scenario& s) {
       const std::string p = "/settings/" + key;
       if (key.find('/') == std::string::npos)
         r.Fail(p, "setting \"" + key + "\" must be SECTION/Key");
+      std::string text;
       if (value.is_number_integer()) {
-        s.settings[key] = std::to_string(value.get<int64_t>());
+        text = std::to_string(value.get<int64_t>());
       } else if (value.is_number()) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%.9g", value.get<double>());
-        s.settings[key] = text;
+        char number[64];
+        std::snprintf(number, sizeof number, "%.9g", value.get<double>());
+        text = number;
       } else {
         r.Fail(p, "setting \"" + key + "\" must be a number");
       }
+      std::string error;
+      if (!AddSettingOverride(key, text, s.settings, error)) r.Fail(p, error);
     }
   }
   for (const char* which : {"weaponLines", "surfaceLines"}) {

@@ -48,6 +48,8 @@ struct Scenario {
   std::vector<loop_model::Box> boxes;
   std::vector<ScenarioShot> shots;
   std::vector<ScenarioFrame> frames;
+  // At most this many pool slots (LabSession::poolSlots); 0: one a shot. Not in the JSON.
+  int32_t poolSlots = 0;
 };
 
 // Reads and checks a scenario file. On failure `error` is "FILE:LINE: what".

@@ -1,5 +1,6 @@
 #include "tools/lab/simulate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -82,6 +83,10 @@ std::string Fmt(const char* format, double a, double b = 0, double c = 0) {
 
 bool RunScenario(const Scenario& s, SimulationResult& out, std::string& error) {
   LabSession session;
+  // Slots that no shot fills stay empty: a pool of one slot a shot runs the same frames, and
+  // only its walk is shorter (see poolPasses below).
+  session.poolSlots =
+      s.poolSlots > 0 ? s.poolSlots : std::max<int32_t>(1, static_cast<int32_t>(s.shots.size()));
   if (!session.Load(s.dataDir, error, s.settings, s.weaponLines, s.surfaceLines)) {
     error = s.file + ": data folder " + error;
     return false;
@@ -101,7 +106,9 @@ bool RunScenario(const Scenario& s, SimulationResult& out, std::string& error) {
 
   out = SimulationResult{};
   out.scenario = s.file;
-  out.slots = settings.MaxPellix;
+  out.slots = session.dataMaxPellix;
+  // Each empty slot beyond the shorter pool is one pass of the projectile loop a frame.
+  const int32_t unwalked = session.dataMaxPellix - settings.MaxPellix;
   FrameResult* current = nullptr;
   model.observer = [&](const loop_model::EntryEvent& e) {
     if (e.entry != loop_model::Entry::Impact || !current) return;
@@ -144,7 +151,7 @@ bool RunScenario(const Scenario& s, SimulationResult& out, std::string& error) {
     current->step = frame.step;
     current->lineTests = model.lineTests;
     current->surfaceClassCalls = model.surfaceClassCalls;
-    current->poolPasses = static_cast<int>(model.poolPasses.size());
+    current->poolPasses = static_cast<int>(model.poolPasses.size()) + unwalked;
     for (const auto& a : model.areaImpacts) {
       current->hostCalls.push_back(
           {"areaImpact", Fmt("at (%.3f, %.3f, %.3f)", a.point[0], a.point[1], a.point[2])});

@@ -89,7 +89,8 @@ std::string Legend(const std::vector<std::pair<std::string, std::string>>& items
 std::string Polyline(const char* cls, const Series& series, const std::string& points) {
   return std::string("<polyline class=\"") + cls + (series.dashed ? " old" : "") +
          "\" data-series=\"" + EscapeXml(series.name) + "\" points=\"" + points +
-         "\" fill=\"none\" stroke=\"" + series.colour + "\" stroke-width=\"2\"" +
+         "\" fill=\"none\" stroke=\"" + series.colour + "\" stroke-width=\"" +
+         (series.highlighted ? "4" : "2") + "\"" +
          (series.dashed ? " stroke-dasharray=\"6 4\" stroke-opacity=\"0.8\"" : "") + "/>";
 }
 
@@ -165,14 +166,24 @@ std::string RenderLineChart(const LineChart& c) {
   std::string s = Open(c.id, c.title) + Axes(f, c.xLabel, c.yLabel);
   std::vector<std::pair<std::string, std::string>> legend;
   for (const Series& series : c.series) {
+    // A point less than half a pixel from the last one drawn adds nothing to the picture, but
+    // a long life has thousands of them.
     std::string points;
-    for (const Point2& p : series.points) {
+    double lastX = INFINITY, lastY = INFINITY;
+    for (size_t i = 0; i < series.points.size(); ++i) {
+      const Point2& p = series.points[i];
       if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
-      points += Num(f.X(p.x)) + "," + Num(f.Y(p.y)) + " ";
+      const double x = f.X(p.x), y = f.Y(p.y);
+      if (i + 1 < series.points.size() && std::fabs(x - lastX) < 0.5 && std::fabs(y - lastY) < 0.5)
+        continue;
+      points += Num(x) + "," + Num(y) + " ";
+      lastX = x;
+      lastY = y;
     }
     if (points.empty()) continue;
     s += Polyline("series", series, points);
-    if (!series.dashed) legend.push_back({series.name, series.colour});
+    if (!series.dashed)
+      legend.push_back({series.name + (series.highlighted ? " (changed)" : ""), series.colour});
   }
   if (std::any_of(c.series.begin(), c.series.end(), [](const Series& x) { return x.dashed; }))
     legend.push_back({"dashed: old data", "#aab2bc"});

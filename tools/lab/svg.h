@@ -15,6 +15,7 @@ struct Series {
   std::string colour;  // CSS colour
   std::vector<Point2> points;
   bool dashed = false;  // a comparison's old data, drawn under the new; not in the legend
+  bool highlighted = false;  // a comparison's changed weapon: wider, "(changed)" in the legend
 };
 
 struct LineChart {

@@ -10,14 +10,30 @@
 
 namespace pellix::lab {
 
-inline std::string CopySampleData(const std::string& name) {
+inline std::filesystem::path FreshFolder(const std::string& name) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("pellix-lab-" + name + "-" +
                                                      std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
   fs::remove_all(dir);
   fs::create_directories(dir);
+  return dir;
+}
+
+inline std::string CopySampleData(const std::string& name) {
+  const std::filesystem::path dir = FreshFolder(name);
   for (const char* file : {"pellix.ini", "pellix_weapon.dat", "pellix_surface.dat"})
-    fs::copy_file(fs::path(PELLIX_SAMPLE_DATA) / file, dir / file);
+    std::filesystem::copy_file(std::filesystem::path(PELLIX_SAMPLE_DATA) / file, dir / file);
+  return dir.string();
+}
+
+// A folder of the three files with these texts.
+inline std::string WriteDataFolder(const std::string& name, const std::string& ini,
+                                   const std::string& weapons, const std::string& surfaces) {
+  const std::filesystem::path dir = FreshFolder(name);
+  std::string error;
+  EXPECT_TRUE(WriteFileBytes((dir / "pellix.ini").string(), ini, error)) << error;
+  EXPECT_TRUE(WriteFileBytes((dir / "pellix_weapon.dat").string(), weapons, error)) << error;
+  EXPECT_TRUE(WriteFileBytes((dir / "pellix_surface.dat").string(), surfaces, error)) << error;
   return dir.string();
 }
 

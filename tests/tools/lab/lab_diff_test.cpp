@@ -58,12 +58,17 @@ TEST(LabDiff, ChangedDragShowsInThatWeaponsRowsOnly) {
     EXPECT_NEAR(w.newAt[i].point.speed - w.oldAt[i].point.speed, expected[i], 0.01) << i;
 
   // The comparison page draws the old data dashed under the new.
+  // The changed weapon is drawn wider and marked.
   ReportOptions ro;
   ro.overrides = o.overrides;
+  ro.changedWeapons = {5};
   std::string html;
   ASSERT_TRUE(BuildDiffReport(PELLIX_SAMPLE_DATA, dir, ro, html, error)) << error;
   EXPECT_NE(html.find("class=\"series old\" data-series=\"weapon 5\""), std::string::npos);
   EXPECT_NE(html.find("stroke-dasharray=\"6 4\""), std::string::npos);
+  EXPECT_NE(html.find("stroke-width=\"4\""), std::string::npos);
+  EXPECT_NE(html.find(">weapon 5 (changed)</text>"), std::string::npos);
+  EXPECT_EQ(html.find(">weapon 4 (changed)</text>"), std::string::npos);
   std::filesystem::remove_all(dir);
 }
 
@@ -114,6 +119,84 @@ TEST(LabDiff, SurfaceThatCannotBePiercedFlipsItsPenetrations) {
   EXPECT_EQ(flips5, 36);
   EXPECT_TRUE(r.noticeable);
   std::filesystem::remove_all(dir);
+}
+
+// The sample's surfaces, W's ricochet threshold given.
+std::string Surfaces(const char* wallThreshold) {
+  return std::string(
+             "N 0.25 0.80 0.40 0.10 2.0\nSP 0.30 0.90 0.50 0.05 6.0\n"
+             "S 0.20 0.70 0.35 0.15 1.5\nW ") +
+         wallThreshold +
+         " 0.60 0.30 0.20 0.8\nD 0.10 0.50 0.20 0.25 -1\n"
+         "C 0.35 0.90 0.55 0.05 3.0\nP 0.05 0.30 0.10 0.30 0.3\n";
+}
+
+TEST(LabDiff, ASurfaceEditChangesThatSurfacesCellsAlone) {
+  // One weapon, 880 per second, ricochet bonus 0. A hit ricochets when the cosine of its angle
+  // from the normal is below W's threshold, now 0.45 for 0.15: cos 70 = 0.342 and cos 80 =
+  // 0.174 newly are (cos 60 = 0.5 is not). Shares 1 and 0.75 (880 and 660 per second) are above
+  // the 625 floor, 0.5 is not: 4 cells flip from penetration. Each cell draws its scatter from
+  // the start of the sequence, so no cell after them, on W or on D, C and P, moves.
+  const char* ini = "[PELLIX]\nMaxWeapon=0\n";
+  const char* weapons = "0 880 0.008 0.040 0.80 0.00 4 8.0 16.0 0.03 0.07 90 230 0xFFFF4020\n";
+  const std::string a = WriteDataFolder("wall-old", ini, weapons, Surfaces("0.15"));
+  const std::string b = WriteDataFolder("wall-new", ini, weapons, Surfaces("0.45"));
+  DiffResult r;
+  std::string error;
+  ASSERT_TRUE(DiffFolders(a, b, PhysicsOn(), r, error)) << error;
+  ASSERT_EQ(r.cells.size(), 4u);
+  for (const CellChange& c : r.cells) {
+    EXPECT_EQ(c.surfaceClass, SurfaceW);
+    EXPECT_EQ(c.old.outcome, ImpactOutcome::Penetration);
+    EXPECT_EQ(c.now.outcome, ImpactOutcome::Ricochet);
+    EXPECT_TRUE(c.old.angleDeg == 70.0f || c.old.angleDeg == 80.0f) << c.old.angleDeg;
+    EXPECT_GE(c.old.speedShare, 0.75f);
+  }
+  std::ostringstream text;
+  PrintDiffText(r, DefaultDiffOptions(), text);
+  EXPECT_NE(text.str().find("  ricochetThreshold 0.15 -> 0.45\n"), std::string::npos);
+  EXPECT_NE(text.str().find("  W: penetration -> ricochet: 4 cells of weapon 0\n"),
+            std::string::npos)
+      << text.str();
+  std::filesystem::remove_all(a);
+  std::filesystem::remove_all(b);
+}
+
+TEST(LabDiff, ChangesAreListedAsTheFilesGiveThem) {
+  // GravityMult 0.49 is stored as float(float(0.49) x 0.032f) = 0.01568, which divided back
+  // in float is 0.48999998: the INI's 0.49 is the shortest number stored the same (gravity is
+  // off, so no table changes with it). Row 0's trail lengths are
+  // stored times 25 / muzzle speed, so they change with it, but their world units do not. Row
+  // 1's drag changes nothing with AirResist off, and its trail does not change the flight.
+  const std::string surfaces = Surfaces("0.15");
+  const std::string a =
+      WriteDataFolder("terms-old", "[PELLIX]\nMaxWeapon=1\n",
+                      "0 880 0.008 0.04 0.8 0 4 8.0 16.0 0.03 0.07 90 230 0xFFFF4020\n"
+                      "1 400 0.008 0.04 0.8 0 4 8.0 16.0 0.03 0.07 90 230 0xFFFF4020\n",
+                      surfaces);
+  const std::string b =
+      WriteDataFolder("terms-new", "[PELLIX]\nMaxWeapon=1\n[PHYSICS]\nGravityMult=0.49\n",
+                      "0 807.2 0.008 0.04 0.8 0 4 8.0 16.0 0.03 0.07 90 230 0xFFFF4020\n"
+                      "1 400 0.02 0.04 0.8 0 4 9.5 16.0 0.03 0.07 90 230 0xFFFF4020\n",
+                      surfaces);
+  DiffResult r;
+  std::string error;
+  ASSERT_TRUE(DiffFolders(a, b, DefaultDiffOptions(), r, error)) << error;
+  ASSERT_EQ(r.settings.size(), 1u);
+  EXPECT_EQ(r.settings[0].name, "GravityMult");
+  EXPECT_EQ(r.settings[0].old.dump() + " " + r.settings[0].now.dump(), "1.0 0.49");
+  ASSERT_EQ(r.weapons.size(), 2u);
+  ASSERT_EQ(r.weapons[0].fields.size(), 1u);
+  EXPECT_EQ(r.weapons[0].fields[0].name, "muzzleSpeed");
+  EXPECT_EQ(r.weapons[0].fields[0].now.dump(), "807.2");
+  ASSERT_EQ(r.weapons[1].fields.size(), 2u);
+  EXPECT_EQ(r.weapons[1].fields[1].name + " " + r.weapons[1].fields[1].now.dump(),
+            "ammoTrailLength 9.5");
+  EXPECT_FALSE(r.weapons[1].rangeChanged);
+  EXPECT_EQ(r.weapons[1].sameBecause,
+            "AirResist is off; tracers and trails do not change the flight");
+  std::filesystem::remove_all(a);
+  std::filesystem::remove_all(b);
 }
 
 TEST(LabWeaponLine, OnlyTheRowsLastLineChangesAndKeepsItsColumns) {

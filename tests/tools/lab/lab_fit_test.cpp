@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,14 +22,19 @@ namespace {
   return ::testing::AssertionFailure() << "'" << text << "' does not start with '" << start << "'";
 }
 
+// Rows 0 and 3 at 400 units/s, dragAlong 0.02, for fits that set their own settings.
+const char* const kRows =
+    "0 400 0.02 0 1.0 0 0 8 16 0.03 0.06 90 220 0xFFFFC060\n"
+    "3 400 0.02 0 1.0 0 0 8 16 0.03 0.06 90 220 0xFFFFC060\n";
+
 class LabFit : public ::testing::Test {
  protected:
-  void Load(const std::string& dir) {
+  void Load(const std::string& dir, std::map<std::string, std::string> overrides = {
+                                        {"PHYSICS/Gravity", "1"}, {"PHYSICS/AirResist", "1"}}) {
     std::string error;
-    ASSERT_TRUE(session.Load(dir, error,
-                             {{"PHYSICS/Gravity", "1"}, {"PHYSICS/AirResist", "1"},
-                              {"PELLIX/MaxPellix", "1"}}))
-        << error;
+    overrides["PELLIX/MaxPellix"] = "1";
+    overrides["PELLIX/MaxWeapon"] = "7";
+    ASSERT_TRUE(session.Load(dir, error, overrides)) << error;
     session.defaultWeapon.range = 600.0f;
     ASSERT_TRUE(ReadFileBytes(dir + "/pellix_weapon.dat", weaponFile));
   }
@@ -99,10 +105,12 @@ TEST_F(LabFit, TheWrittenLineIsAllThatChangesAndReadsBackAsFitted) {
       << error;
   ASSERT_TRUE(r.met);
   const std::string path = dir + "/pellix_weapon.dat";
-  ASSERT_TRUE(WriteFileBytes(path, ReplaceLine(weaponFile, r.line, r.fittedLine), error));
+  ASSERT_TRUE(WriteFit(path, weaponFile, r, error)) << error;
 
-  std::string after;
+  std::string after, backup;
   ASSERT_TRUE(ReadFileBytes(path, after));
+  ASSERT_TRUE(ReadFileBytes(path + ".bak", backup));
+  EXPECT_EQ(backup, weaponFile);
   std::vector<std::string> a, b;
   ASSERT_TRUE(ReadLines(PELLIX_SAMPLE_DATA "/pellix_weapon.dat", a));
   ASSERT_TRUE(ReadLines(path, b));
@@ -131,6 +139,80 @@ TEST_F(LabFit, TheWrittenLineIsAllThatChangesAndReadsBackAsFitted) {
   ASSERT_TRUE(RangeAt(run, 400.0f, p));
   EXPECT_NEAR(p.energy, 0.9, 0.0005);
   std::filesystem::remove_all(dir);
+}
+
+TEST_F(LabFit, FreesOnlyWhatTheTargetsDependOn) {
+  // Gravity leaves the horizontal speed alone: with AirResist off, 300 units in 400 ms is a
+  // muzzle speed of 750 units/s (0.5 ms of 400 is 0.94 of it), and nothing reads dragAlong.
+  Load(PELLIX_SAMPLE_DATA, {{"PHYSICS/Gravity", "1"}, {"PHYSICS/MinSpeed", "1"}});
+  FitResult r;
+  std::string error;
+  ASSERT_TRUE(RunFit(session, kRows, Options(3, {"time@300=400"}), r, error)) << error;
+  EXPECT_EQ(r.free, std::vector<int>{kMuzzleSpeed});
+  EXPECT_TRUE(r.met);
+  EXPECT_NEAR(r.after[kMuzzleSpeed], 750.0, 0.94);
+  EXPECT_TRUE(r.warnings.empty());  // one value for one target; 750 is above the floor of 625
+  FitOptions byHand = Options(3, {"time@300=400"});
+  byHand.free = {kDragAlong};
+  ASSERT_TRUE(RunFit(session, kRows, byHand, r, error)) << error;
+  ASSERT_FALSE(r.warnings.empty());  // then the speed floor: 400 units/s is below 625
+  EXPECT_TRUE(StartsWith(r.warnings[0], "dragAlong is free, but AirResist is off"));
+
+  Load(PELLIX_SAMPLE_DATA, {{"PHYSICS/Gravity", "1"}, {"PHYSICS/AirResist", "1"}});
+  ASSERT_TRUE(RunFit(session, kRows, Options(3, {"time@300=400"}), r, error)) << error;
+  EXPECT_EQ(r.free, (std::vector<int>{kMuzzleSpeed, kDragAlong}));
+  ASSERT_EQ(r.warnings.size(), 1u);
+  EXPECT_TRUE(StartsWith(r.warnings[0], "1 target(s) for 2 free values (muzzleSpeed, dragAlong)"));
+}
+
+TEST_F(LabFit, NamesTheSettingThatKeepsATargetOutOfReach) {
+  const auto conflict = [this](const std::map<std::string, std::string>& overrides,
+                               FitOptions o, const std::string& start, bool reached) {
+    Load(PELLIX_SAMPLE_DATA, overrides);
+    FitResult r;
+    std::string error;
+    ASSERT_TRUE(RunFit(session, kRows, o, r, error)) << error;
+    EXPECT_FALSE(r.met);
+    ASSERT_EQ(r.conflicts.size(), 1u);
+    EXPECT_NE(r.conflicts[0].find(start), std::string::npos) << r.conflicts[0];
+    // Nothing reached: the row keeps its own line.
+    EXPECT_EQ(r.fitted, reached);
+    if (!reached) {
+      EXPECT_EQ(r.fittedLine, r.line.text);
+    }
+  };
+  const std::map<std::string, std::string> physics = {
+      {"PHYSICS/Gravity", "1"}, {"PHYSICS/AirResist", "1"}, {"PHYSICS/RangeMult", "1"}};
+  conflict({}, Options(3, {"drop@300=1.6"}), "drop@300=1.6 whatever the values: Gravity is off",
+           false);
+  // A round lives as long as 600 units take at its muzzle speed: at most a frame beyond them.
+  conflict(physics, Options(3, {"time@700=900"}), "the host range ends the round first", false);
+  FitOptions grounded = Options(3, {"drop@200=4"});
+  grounded.range.ground = true;
+  conflict(physics, grounded, "the ground caps the drop at the --height of 1 units",
+           true);
+  FitOptions pierce = Options(3, {"depth=2"});
+  pierce.surfaceClass = 0;
+  conflict(physics, pierce, "depth=2 whatever the values: Pierce is off", false);
+}
+
+TEST_F(LabFit, WarnsOfAHitBelowTheSpeedFloorAndOfTheSharedRow) {
+  // MinSpeed 0.48 is 12 per step, 300 units/s. Half the energy of 400 units/s left at 300
+  // units is 282.8 units/s there, and a hit there meets the frame beyond, slower still.
+  Load(PELLIX_SAMPLE_DATA,
+       {{"PHYSICS/Gravity", "1"}, {"PHYSICS/AirResist", "1"}, {"PHYSICS/MinSpeed", "0.48"}});
+  FitOptions o = Options(12, {"energy@300=0.5"});
+  o.free = {kDragAlong};
+  FitResult r;
+  std::string error;
+  ASSERT_TRUE(RunFit(session, kRows, o, r, error)) << error;
+  ASSERT_TRUE(r.met);
+  ASSERT_EQ(r.warnings.size(), 2u);
+  EXPECT_TRUE(StartsWith(r.warnings[0], "weapon type 12 is beyond MaxWeapon 7: it uses row 0"));
+  EXPECT_TRUE(StartsWith(r.warnings[1], "energy@300=0.5: a hit at 300 units deals nothing"));
+  EXPECT_NE(r.warnings[1].find("below the speed floor of 300 units/s (MinSpeed 0.48)"),
+            std::string::npos);
+  EXPECT_LT(r.targets[0].hitSpeed, 282.8);
 }
 
 }  // namespace

@@ -161,7 +161,8 @@ TEST(LabRangeData, SettingOverridesGoThroughTheSettingsReader) {
   EXPECT_EQ(settings.rangeScale, INFINITY);
   o.maxFrames = 40;
   const RangeResult endless = RunRange(session, o);
-  EXPECT_EQ(endless.end, "still flying after the last frame");
+  EXPECT_EQ(endless.end, "still flying after the last frame: the cap of 40 frames (1.6 s)");
+  EXPECT_EQ(endless.endKind, RangeEnd::StillFlying);
   EXPECT_EQ(endless.points.size(), 41u);
 }
 

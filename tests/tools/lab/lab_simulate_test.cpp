@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tools/lab/scenario.h"
+#include "tools/lab/setting_override.h"
 #include "tools/lab/simulate.h"
 
 namespace pellix::lab {
@@ -104,15 +105,26 @@ TEST(LabSimulate, JsonCarriesTheSchemaAndEveryFrame) {
   EXPECT_EQ(doc["frames"][0]["hostCalls"][0]["name"], "lineTest");
 }
 
-TEST(LabSimulate, TheSameScenarioReplaysBitForBit) {
-  SimulationResult a, b;
-  std::string error;
-  ASSERT_TRUE(RunText(kBlockScene, a, error)) << error;
-  ASSERT_TRUE(RunText(kBlockScene, b, error)) << error;
-  std::ostringstream ja, jb;
-  PrintSimulationJson(ja, a);
-  PrintSimulationJson(jb, b);
-  EXPECT_EQ(ja.str(), jb.str());
+// A pool of one slot a shot gives the frames of the full pool bit for bit, passes included,
+// also where the pool wraps (repeats.json), and a run replays the same.
+TEST(LabSimulate, TheSameScenarioReplaysBitForBitInAPoolOfOneSlotAShot) {
+  for (const char* name : {"flight.json", "grazing.json", "repeats.json"}) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(LoadScenario(std::string(PELLIX_CROSSCHECK_SCENARIOS "/") + name, s, error))
+        << error;
+    std::string json[3];
+    for (int run = 0; run < 3; ++run) {
+      s.poolSlots = run == 0 ? INT32_MAX : 0;
+      SimulationResult r;
+      ASSERT_TRUE(RunScenario(s, r, error)) << error;
+      std::ostringstream out;
+      PrintSimulationJson(out, r);
+      json[run] = out.str();
+    }
+    EXPECT_EQ(json[1], json[0]) << name;
+    EXPECT_EQ(json[2], json[1]) << name;
+  }
 }
 
 // The crosscheck's grazing ricochet, worked by hand. Muzzle speed 1000: v = 40 (1000, 0, -1) /
@@ -170,12 +182,35 @@ TEST(LabScenario, ErrorsNameTheFileAndLine) {
        "scene.json:5: surface \"sp\" is not one of N, SP, S, W, D, C, P"},
       {"{\n  \"schema\": \"pellix-lab-scenario/1\",\n  \"frames\": {\"count\": 1,}\n}",
        "scene.json:3: "},
+      {"{\"schema\": \"pellix-lab-scenario/1\", \"frames\": {\"count\": 1},\n"
+       "  \"settings\": {\"PELLIX/Gravity\": 1}}",
+       "scene.json:2: PELLIX/Gravity is not a setting: Gravity belongs in [PHYSICS]"},
+      {"{\"schema\": \"pellix-lab-scenario/1\", \"frames\": {\"count\": 1},\n"
+       "  \"settings\": {\"physics/MaxLoop\": 2.5}}",
+       "scene.json:2: PHYSICS/MaxLoop = '2.5' is not a whole number"},
   };
   for (const BadScenario& c : cases) {
     Scenario s;
     std::string error;
     EXPECT_FALSE(ParseScenario(c.text, "scene.json", kFixtures, s, error)) << c.text;
     EXPECT_EQ(error.rfind(c.error, 0), 0u) << "got: " << error << "\nwanted: " << c.error;
+  }
+}
+
+TEST(LabScenario, SettingKeysIgnoreLetterCaseAsTheIniDoes) {
+  const char* text = R"({"schema": "pellix-lab-scenario/1", "frames": {"count": 1},
+    "settings": {"physics/minspeed": 0.3, "Graphics/TRACERTYPE": 0, "PHYSICS/RangeMult": 1e39}})";
+  Scenario s;
+  std::string error;
+  ASSERT_TRUE(ParseScenario(text, "scene.json", kFixtures, s, error)) << error;
+  const std::map<std::string, std::string> wanted = {
+      {"PHYSICS/MinSpeed", "0.3"}, {"GRAPHICS/TracerType", "0"}, {"PHYSICS/RangeMult", "1e+39"}};
+  EXPECT_EQ(s.settings, wanted);
+  // The runtime reads inf, nan and hexadecimal as 0: no number.
+  std::map<std::string, std::string> out;
+  for (const char* value : {"inf", "nan", "0x10", "1.", "", "1e"}) {
+    EXPECT_EQ(AddSettingOverride("PHYSICS/MinSpeed", value, out, error), value == std::string("1."))
+        << value;
   }
 }
 
