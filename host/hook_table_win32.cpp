@@ -31,8 +31,10 @@ int InstallHooks() {
       .makeSniper = LoadedAddress(MakeSniperShell),
       .makeM4 = LoadedAddress(MakeM4Shell),
   };
+  // With Reload on, Gravity and AirResist may be switched on later: the entry is there for them.
   int resetSitesSkipped = 0;
-  InstallHookTable(ProcessCodeMemory(), targets, settings.Gravity != 0 || settings.AirResist != 0,
+  InstallHookTable(ProcessCodeMemory(), targets,
+                   settings.Gravity != 0 || settings.AirResist != 0 || settings.Reload != 0,
                    &resetSitesSkipped);
   return resetSitesSkipped;
 }

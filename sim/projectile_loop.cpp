@@ -7,6 +7,7 @@
 #include "sim/flight_forces.h"
 #include "sim/impact.h"
 #include "sim/loop_state.h"
+#include "startup/reload.h"
 #include "startup/settings.h"
 
 namespace pellix {
@@ -61,6 +62,8 @@ uint32_t ProjectileLoopEndEntry(HookRegisters& regs) {
     if (settings.MaxPellix <= 0 || pool.projectileArray == nullptr) {
       return host_addr::ProjectileLoopAfter;
     }
+    // A frame boundary: the pool's walk of this frame has not begun.
+    ReloadCheckpoint();
     savedTimeStep = *host.timeStep;
     projectileLoopOnPool = 1;
     repeatRequested = 0;

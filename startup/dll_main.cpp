@@ -4,6 +4,7 @@
 #include "host/hook_table.h"
 #include "host/host_binding.h"
 #include "startup/data_paths.h"
+#include "startup/file_access.h"
 #include "startup/profile.h"
 #include "startup/startup.h"
 #include "visuals/direct3d_binding.h"
@@ -25,6 +26,7 @@ void StartUp() {
   platform.profile = pellix::SystemProfile();
   platform.openFile = pellix::OpenPlatformFile;
   platform.installHooks = pellix::InstallHooks;
+  platform.files = pellix::SystemFileAccess();
   pellix::RunStartup(platform, startupLog);
   pellix::WriteStartupLog(startupLog, pellix::OpenPlatformFile);
 }

@@ -1,5 +1,7 @@
 #include "startup/profile_lines.h"
 
+#include <cctype>
+
 namespace pellix {
 namespace {
 
@@ -16,6 +18,16 @@ std::string_view TrimProfileText(std::string_view s) {
   while (!s.empty() && IsProfileSpace(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsProfileSpace(s.back())) s.remove_suffix(1);
   return s;
+}
+
+bool SameProfileName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
 }
 
 ProfileLines::ProfileLines(std::string_view text) : text_(text) {

@@ -20,6 +20,9 @@ struct ProfileLine {
 // White space as the profile functions trim it: blanks, tabs, line breaks and Ctrl-Z.
 std::string_view TrimProfileText(std::string_view s);
 
+// Section and key names as the profile functions match them: without regard to letter case.
+bool SameProfileName(std::string_view a, std::string_view b);
+
 // Walks the text of a profile file, a UTF-8 byte-order mark at its start skipped:
 // - each line is trimmed at both ends; an empty one is Blank;
 // - "[name]" is a Section (the last "]" on the line closes it, the name is trimmed); a "["

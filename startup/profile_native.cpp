@@ -10,60 +10,74 @@
 // - the integer reader takes up to 29 chars of the value, skips leading white space, an optional
 //   sign and a "0x", "0o" or "0b" prefix, and adds up digits modulo 2^32 until the first
 //   character that is not a digit of the base; an empty or missing value gives the fallback.
-// Start-up only: allocation is fine here.
+// The file's text goes into one buffer kept from call to call, grown only for a file larger than
+// any read before: reading the settings again in play (Reload) allocates nothing.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "startup/data_paths.h"
 #include "startup/profile.h"
 #include "startup/profile_lines.h"
 
 namespace pellix {
 namespace {
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
+constexpr size_t kKeptText = 64 * 1024;
 
-bool ReadWholeFile(const char* path, std::string& text) {
-  std::FILE* file = OpenPlatformFile(path, "rb");
-  if (!file) return false;
+// The whole file, as it is on disk (ProfileLines skips a byte-order mark); valid until the
+// next call.
+bool ReadWholeFile(const char* path, std::string_view& text) {
+  static std::string buffer;
+  if (buffer.capacity() < kKeptText) buffer.reserve(kKeptText);  // the first call, at start-up
+  char local[PathBufferSize];
+  std::string longPath;  // beyond the game's paths: tools only
+  const size_t length = std::strlen(path);
+  if (length < PathBufferSize) {
+    std::memcpy(local, path, length + 1);
+  } else {
+    longPath = path;
+  }
+  char* name = length < PathBufferSize ? local : longPath.data();
+  ToPlatformPath(name);
+  const int fd = open(name, O_RDONLY);
+  if (fd < 0) return false;
+  buffer.clear();
   char chunk[4096];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-  std::fclose(file);
+  ssize_t n;
+  while ((n = ::read(fd, chunk, sizeof chunk)) > 0) buffer.append(chunk, static_cast<size_t>(n));
+  close(fd);
+  text = buffer;
   return true;
 }
 
 // Finds the value of the first key `key` in the first section `section`. Returns false when the
 // file, the section or the key is missing; `hasValue` is false for a key line without "=".
-bool FindValue(const char* path, const char* section, const char* key, std::string& value,
+bool FindValue(const char* path, const char* section, const char* key, std::string_view& value,
                bool& hasValue) {
-  std::string text;
+  std::string_view text;
   if (!ReadWholeFile(path, text)) return false;
   const std::string_view wantedSection = TrimProfileText(section);
   const std::string_view wantedKey = TrimProfileText(key);
-  bool inWanted = SameName("", wantedSection);  // lines before any section form section ""
-  bool seenWanted = inWanted;                   // the first section of the wanted name has begun
+  bool inWanted = SameProfileName("", wantedSection);  // lines before any section form section ""
+  bool seenWanted = inWanted;  // the first section of the wanted name has begun
   ProfileLines lines(text);
   ProfileLine line;
   while (lines.Next(line)) {
     if (line.kind == ProfileLine::Section) {
       if (inWanted) return false;  // only the first section of a name is searched
-      inWanted = !seenWanted && SameName(line.name, wantedSection);
+      inWanted = !seenWanted && SameProfileName(line.name, wantedSection);
       seenWanted = seenWanted || inWanted;
       continue;
     }
-    if (line.kind != ProfileLine::Key || !inWanted || !SameName(line.name, wantedKey)) continue;
+    if (line.kind != ProfileLine::Key || !inWanted || !SameProfileName(line.name, wantedKey))
+      continue;
     hasValue = line.hasValue;
-    value = std::string(line.value);
+    value = line.value;
     return true;
   }
   return false;
@@ -80,7 +94,7 @@ uint32_t CopyTruncated(char* out, uint32_t size, std::string_view text) {
 
 uint32_t ReadString(const char* section, const char* key, const char* fallback, char* out,
                     uint32_t size, const char* path) {
-  std::string value;
+  std::string_view value;
   bool hasValue = false;
   if (!FindValue(path, section, key, value, hasValue) || !hasValue) {
     return CopyTruncated(out, size, fallback ? std::string_view(fallback) : std::string_view());

@@ -68,6 +68,7 @@ void ReadSettings(const ProfileReader& profile, const char* path, Settings& out)
   out.AmTailBias = static_cast<float>(r.Number("GRAPHICS", "AmTailBias", "-1.0"));
   out.TrTailBias = static_cast<float>(r.Number("GRAPHICS", "TrTailBias", "-1.0"));
   out.TracerBatch = r.Int("GRAPHICS", "TracerBatch", 1);
+  out.Reload = r.Int("PELLIX", "Reload", 0);
 }
 
 }  // namespace pellix

@@ -31,6 +31,9 @@ struct Settings {
   // Beyond the 21 keys above, read after them: "GRAPHICS" "TracerBatch", default 1. Non-zero:
   // each pass draws all trails in as few calls as the device allows; 0: one call per trail.
   int32_t TracerBatch;
+  // "PELLIX" "Reload", default 0, read last. Non-zero: the files are checked once a second of
+  // game clock and read again when they change (startup/reload.h).
+  int32_t Reload;
 };
 
 extern Settings settings;
@@ -39,7 +42,7 @@ extern Settings settings;
 // readInt, numbers through readString and the runtime's atof; the scaled ones rounded to float,
 // multiplied in double and rounded to float again. A number beyond the float range (or whose
 // scaled value is) is stored as an infinity of its sign.
-// TracerBatch, an integer, is read after them.
+// TracerBatch and Reload, integers, are read after them.
 void ReadSettings(const ProfileReader& profile, const char* path, Settings& out);
 
 // The stored value of a scaled number key: float(double(float(value)) * factor).

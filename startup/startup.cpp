@@ -5,6 +5,7 @@
 
 #include "pellix_version.h"
 #include "startup/data_paths.h"
+#include "startup/reload.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
 
@@ -136,20 +137,30 @@ StartupResult RunStartup(const StartupPlatform& platform, StartupLog& log) {
   }
   log.Line("pool: %d slots", static_cast<int>(settings.MaxPellix));
 
+  // With Reload=1, the spare copies that later reads go into (or a line on why there are none).
+  if (settings.Reload != 0) {
+    PrepareReload(platform.files, platform.profile, platform.allocate, log, log);
+  }
+
   // Step 6: the hooks. A Reset call without the wrapper resets the device with the batch's
-  // default-pool buffers still alive, and fails: then the tracers are drawn one at a time.
+  // default-pool buffers still alive, and fails: then the tracers are drawn one at a time. With
+  // Reload=1 a reload may turn tracers on later, so it is so whatever TracerType says now, and
+  // a reload keeps TracerBatch at 0.
   const int resetSitesSkipped = platform.installHooks ? platform.installHooks() : 0;
-  if (resetSitesSkipped > 0 && settings.TracerType > 0 && settings.TracerBatch != 0) {
+  const bool tracersMayDraw = settings.TracerType > 0 || settings.Reload != 0;
+  if (resetSitesSkipped > 0 && tracersMayDraw && settings.TracerBatch != 0) {
     settings.TracerBatch = 0;
     log.Line("%d of 4 Reset sites skipped: tracers drawn one trail at a time (TracerBatch 0)",
              resetSitesSkipped);
   }
+  if (resetSitesSkipped > 0 && settings.Reload != 0) HoldTracerBatchOff();
   result.outcome = StartupOutcome::Started;
   log.Line("started");
   return result;
 }
 
 void ReleaseStartupData() {
+  ReleaseReload();
   std::free(weaponTable);
   std::free(surfaceTable);
   std::free(pool.projectileArray);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "sim/pool.h"
+#include "startup/file_access.h"
 #include "startup/profile.h"
 #include "startup/startup_log.h"
 
@@ -18,6 +19,7 @@ struct StartupPlatform {
   ZeroAllocator allocate = CallocZeroed;
   // Step 6; null where there is no host (tools). Returns the Reset sites left unhooked.
   int (*installHooks)() = nullptr;
+  FileAccess files{};  // for Reload=1; without it the files are read once
 };
 
 enum class StartupOutcome : int32_t {
@@ -45,7 +47,7 @@ StartupResult RunStartup(const StartupPlatform& platform, StartupLog& log);
 
 const char* DescribeOutcome(StartupOutcome outcome);
 
-// Frees the tables and the pool and zeroes their pointers. The library never calls it (nothing
+// Frees the tables, the pool and the reload's spare copies and zeroes their pointers. The library never calls it (nothing
 // is torn down); tests and tools that run start-up more than once do.
 void ReleaseStartupData();
 

@@ -67,12 +67,25 @@ LineResult ReadSurfaceLine(const char* line, SurfaceBallistics* rows) {
   return LineResult::Stored;
 }
 
+bool TableLineReader::Fill(char (&line)[TableLineSize]) {
+  if (file_) return std::fgets(line, TableLineSize, file_) != nullptr;
+  if (pos_ >= size_) return false;
+  size_t n = 0;
+  while (n < TableLineSize - 1 && pos_ < size_) {
+    const char c = text_[pos_++];
+    line[n++] = c;
+    if (c == '\n') break;
+  }
+  line[n] = '\0';
+  return true;
+}
+
 bool TableLineReader::Next(char (&line)[TableLineSize]) {
   // A line may hold NUL characters, so the end of the read is found from the back: fgets
   // writes the chars it read and a NUL, and leaves the rest of the buffer as it was, filled
   // here with line ends, which a read holds only as its last char.
   std::memset(line, '\n', TableLineSize);
-  if (!std::fgets(line, TableLineSize, file_)) return false;
+  if (!Fill(line)) return false;
   size_t length = TableLineSize - 1;
   while (line[length] != '\0') --length;
   // A short read without a line end met the end of the file.
@@ -89,20 +102,38 @@ bool TableLineReader::Next(char (&line)[TableLineSize]) {
   return true;
 }
 
-void ReadWeaponFile(std::FILE* file, WeaponBallistics* rows, int32_t count) {
-  TableLineReader reader(file);
+namespace {
+
+void ReadWeaponLines(TableLineReader reader, WeaponBallistics* rows, int32_t count) {
   char line[TableLineSize];
   while (reader.Next(line)) {
     if (ReadWeaponLine(line, rows, count) == LineResult::Stop) break;
   }
 }
 
-void ReadSurfaceFile(std::FILE* file, SurfaceBallistics* rows) {
-  TableLineReader reader(file);
+void ReadSurfaceLines(TableLineReader reader, SurfaceBallistics* rows) {
   char line[TableLineSize];
   while (reader.Next(line)) {
     if (ReadSurfaceLine(line, rows) == LineResult::Stop) break;
   }
+}
+
+}  // namespace
+
+void ReadWeaponFile(std::FILE* file, WeaponBallistics* rows, int32_t count) {
+  ReadWeaponLines(TableLineReader(file), rows, count);
+}
+
+void ReadSurfaceFile(std::FILE* file, SurfaceBallistics* rows) {
+  ReadSurfaceLines(TableLineReader(file), rows);
+}
+
+void ReadWeaponText(const char* text, size_t size, WeaponBallistics* rows, int32_t count) {
+  ReadWeaponLines(TableLineReader(text, size), rows, count);
+}
+
+void ReadSurfaceText(const char* text, size_t size, SurfaceBallistics* rows) {
+  ReadSurfaceLines(TableLineReader(text, size), rows);
 }
 
 }  // namespace pellix

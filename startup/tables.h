@@ -1,5 +1,6 @@
 // The weapon and surface tables, filled at start-up from the two data files.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -51,13 +52,17 @@ extern SurfaceBallistics* surfaceTable;  // SurfaceClassCount rows
 
 inline constexpr int TableLineSize = 1024;  // a longer line is read as several
 
-// The lines of a data file as both readers (and the lab's lint) take them: fgets into a buffer
-// of TableLineSize chars, so a longer line comes as several reads, with a UTF-8 byte-order mark
-// at the start of the file skipped (editors on Windows write one; it is no part of the first
-// line's key or number).
+// The lines of a data file as both readers (and the lab's lint and the reload's checks) take
+// them: fgets into a buffer of TableLineSize chars, so a longer line comes as several reads,
+// with a UTF-8 byte-order mark at the start of the file skipped (editors on Windows write one;
+// it is no part of the first line's key or number).
 class TableLineReader {
  public:
   explicit TableLineReader(std::FILE* file) : file_(file) {}
+  // The file's text already in memory, as the runtime's stream would hand it over (the reload
+  // reads the bytes itself: a stream would allocate its buffer). A copy of such a reader reads
+  // on from the same place without moving this one.
+  TableLineReader(const char* text, size_t size) : text_(text), size_(size) {}
   // The next read into `line`; false at the end of the file.
   bool Next(char (&line)[TableLineSize]);
   bool SkippedByteOrderMark() const { return skippedMark_; }
@@ -68,7 +73,12 @@ class TableLineReader {
   size_t Length() const { return length_; }
 
  private:
-  std::FILE* file_;
+  bool Fill(char (&line)[TableLineSize]);  // fgets, from the stream or from the text
+
+  std::FILE* file_ = nullptr;
+  const char* text_ = nullptr;
+  size_t size_ = 0;
+  size_t pos_ = 0;
   bool atStart_ = true;
   bool skippedMark_ = false;
   bool lineEnded_ = true;
@@ -79,6 +89,9 @@ class TableLineReader {
 void ReadWeaponFile(std::FILE* file, WeaponBallistics* rows, int32_t count);
 // Reads the surface file line by line into `rows` (SurfaceClassCount rows, zero-filled).
 void ReadSurfaceFile(std::FILE* file, SurfaceBallistics* rows);
+// The same two from the file's text in memory (the reload).
+void ReadWeaponText(const char* text, size_t size, WeaponBallistics* rows, int32_t count);
+void ReadSurfaceText(const char* text, size_t size, SurfaceBallistics* rows);
 
 // The load conversions of a scanned row: speedFactor := 25 / muzzle speed (0 when that is no
 // finite float: no muzzle speed), the trail lengths into time-step units; the surface's angle

@@ -72,8 +72,11 @@ class RenderApi {
   virtual GpuSurface* HostRenderSurface() = 0;  // the pointer held at HostRenderSurface
   // The executable's full path (GetModuleFileNameA with no module); returns its length.
   virtual uint32_t ModuleFileName(char* buffer, uint32_t size) = 0;
-  // D3DXCreateEffectFromFileA(device, path, no macros, no includes, flags 0, no pool, no errors).
-  virtual GpuEffect* CreateEffectFromFile(GpuDevice* device, const char* path) = 0;
+  // D3DXCreateEffectFromFileA(device, path, no macros, no includes, flags 0, no pool). With
+  // `errors` (`size` chars) the compiler's messages are asked for and copied there, terminated;
+  // without, none are asked for.
+  virtual GpuEffect* CreateEffectFromFile(GpuDevice* device, const char* path, char* errors,
+                                          uint32_t size) = 0;
 
   // IDirect3DDevice9.
   virtual GpuSurface* GetRenderTarget(GpuDevice* device, uint32_t index) = 0;
@@ -133,6 +136,7 @@ class RenderApi {
   virtual void End(GpuEffect* effect) = 0;
   virtual void OnLostDevice(GpuEffect* effect) = 0;
   virtual void OnResetDevice(GpuEffect* effect) = 0;
+  virtual void ReleaseEffect(GpuEffect* effect) = 0;
 
  protected:
   ~RenderApi() = default;

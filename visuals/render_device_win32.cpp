@@ -65,12 +65,26 @@ class Direct3DApi final : public RenderApi {
   uint32_t ModuleFileName(char* buffer, uint32_t size) override {
     return GetModuleFileNameA(nullptr, buffer, size);
   }
-  GpuEffect* CreateEffectFromFile(GpuDevice* device, const char* path) override {
+  GpuEffect* CreateEffectFromFile(GpuDevice* device, const char* path, char* errors,
+                                  uint32_t size) override {
     ID3DXEffect* effect = nullptr;
-    if (FAILED(D3DXCreateEffectFromFileA(Dev(device), path, nullptr, nullptr, 0, nullptr, &effect,
-                                         nullptr))) {
-      return nullptr;
+    ID3DXBuffer* messages = nullptr;
+    const HRESULT result = D3DXCreateEffectFromFileA(Dev(device), path, nullptr, nullptr, 0,
+                                                     nullptr, &effect, errors ? &messages : nullptr);
+    if (errors != nullptr && size > 0) {
+      uint32_t n = 0;
+      if (messages != nullptr) {
+        const auto* text = static_cast<const char*>(messages->GetBufferPointer());
+        const DWORD length = messages->GetBufferSize();
+        while (n + 1 < size && n < length && text[n] != '\0') {
+          errors[n] = text[n];
+          ++n;
+        }
+      }
+      errors[n] = '\0';
     }
+    if (messages != nullptr) messages->Release();
+    if (FAILED(result)) return nullptr;
     return reinterpret_cast<GpuEffect*>(effect);
   }
 
@@ -223,6 +237,7 @@ class Direct3DApi final : public RenderApi {
   void End(GpuEffect* effect) override { Fx(effect)->End(); }
   void OnLostDevice(GpuEffect* effect) override { Fx(effect)->OnLostDevice(); }
   void OnResetDevice(GpuEffect* effect) override { Fx(effect)->OnResetDevice(); }
+  void ReleaseEffect(GpuEffect* effect) override { Fx(effect)->Release(); }
 };
 
 Direct3DApi direct3DApi;

@@ -5,6 +5,7 @@
 #include "host/host_addresses.h"
 #include "host/host_api.h"
 #include "sim/loop_state.h"
+#include "startup/reload.h"
 #include "startup/settings.h"
 #include "visuals/trail_update.h"
 
@@ -64,6 +65,10 @@ uint32_t TraceColourEntry(HookRegisters& regs) {
   return host_addr::TraceColourResume;
 }
 
-void TrailUpdateEntry() { UpdateTrails(); }
+// The trace routine's end is a frame boundary too, should the projectile loop's hook be missing.
+void TrailUpdateEntry() {
+  ReloadCheckpoint();
+  UpdateTrails();
+}
 
 }  // namespace pellix

@@ -8,7 +8,7 @@
 namespace pellix {
 
 // All null at load.
-extern GpuEffect* tracerEffect;       // created once, never released
+extern GpuEffect* tracerEffect;       // created once; replaced only when Reload remakes it
 extern EffectHandle hRenderScene;     // texture parameter "RenderScene"
 extern EffectHandle hMatWVP;          // float4x4 parameter "matWVP"
 extern GpuTexture* sceneCopyTexture;  // only while TracerType is 2 and no reset since

@@ -1,6 +1,6 @@
 // After start-up the plug-in allocates nothing: shots, steps, impacts, the loop decisions, the
-// trail update, the strip geometry and the tracer drawing (batched and one trail at a time) run
-// with heap allocations counted, and the count is 0.
+// trail update, the strip geometry, the tracer drawing (batched and one trail at a time) and a
+// reload of the files run with heap allocations counted, and the count is 0.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -20,7 +20,11 @@
 #include "sim/shots.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
+#include "startup/file_access.h"
+#include "startup/reload.h"
+#include "startup/startup.h"
 #include "tests/alloc/alloc_counter.h"
+#include "tests/startup/temp_files.h"
 #include "tests/support/null_render_api.h"
 #include "tests/support/sample_setup.h"
 #include "tools/loop_model/loop_model.h"
@@ -253,6 +257,43 @@ TEST_F(AllocationTest, WholeFramesAllocateNothing) {
   EXPECT_EQ(alloc::StopCounting(), 0);
   EXPECT_EQ(device.batchDraws, 2u * 150);  // both passes of the even frames
   EXPECT_GT(device.stripDraws, 2u * 150);
+}
+
+// Reload=1: the three files read again (one refused for a fault) and the log appended to.
+TEST(ReloadAllocation, ReadingTheFilesAgainAllocatesNothing) {
+  const auto folder = testing::ScratchFolder("alloc_reload");
+  const auto put = [&folder](const char* name, const std::string& text, int later) {
+    testing::WriteBytes(folder / name, text);
+    std::filesystem::last_write_time(
+        folder / name, std::filesystem::last_write_time(folder / name) + std::chrono::seconds(later));
+  };
+  const std::string weapons = "0 400 0 0 0 0 0 10 20 0.5 0.6 100 200 0xFFFFFFFF\n";
+  put("pellix.ini", "[PELLIX]\nMaxPellix=4\nReload=1\n", 0);
+  put("pellix_weapon.dat", weapons, 0);
+  put("pellix_surface.dat", "N 0.5 0.8 0.3 0.1 2\n", 0);
+  const std::string executable = folder.string() + "\\game.exe";
+  StartupPlatform platform;
+  platform.executablePath = executable.c_str();
+  platform.profile = SystemProfile();
+  platform.openFile = OpenPlatformFile;
+  platform.files = SystemFileAccess();
+  static StartupLog log;
+  ASSERT_EQ(RunStartup(platform, log).outcome, StartupOutcome::Started);
+  uint32_t clock = 0;
+  host.clockMs = &clock;
+  ReloadCheckpoint();
+  put("pellix.ini", "[PELLIX]\nMaxPellix=4\nReload=1\n[PHYSICS]\nGravity=1\n", 1);
+  put("pellix_weapon.dat", "0 800" + weapons.substr(5), 1);
+  put("pellix_surface.dat", "N 0.5\nx\n", 1);
+  clock = 1000;
+  alloc::StartCounting();
+  ReloadCheckpoint();
+  EXPECT_EQ(alloc::StopCounting(), 0);
+  EXPECT_EQ(settings.Gravity, 1);
+  EXPECT_EQ(weaponTable[0].speedFactor, 25.0f / 800);
+  ReleaseStartupData();
+  settings = Settings{};
+  host = HostApi{};
 }
 
 }  // namespace

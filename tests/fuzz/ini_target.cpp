@@ -24,7 +24,7 @@ constexpr Key kKeys[] = {
     {"PHYSICS", "SolidLoop"},     {"GRAPHICS", "TracerType"},  {"GRAPHICS", "AfterEffect"},
     {"GRAPHICS", "TracerBloom"},  {"GRAPHICS", "RefractSize"}, {"GRAPHICS", "AmRefractLen"},
     {"GRAPHICS", "TrRefractLen"}, {"GRAPHICS", "AmTailBias"},  {"GRAPHICS", "TrTailBias"},
-    {"GRAPHICS", "TracerBatch"},
+    {"GRAPHICS", "TracerBatch"},  {"PELLIX", "Reload"},
 };
 
 constexpr uint8_t kGuard = 0xA5;

@@ -1,8 +1,11 @@
-// The weapon and surface readers over arbitrary file contents, whole and line by line.
+// The weapon and surface readers over arbitrary file contents, whole and line by line, from the
+// file and from memory (as a reload reads them), and the reload's fault checks.
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "startup/data_faults.h"
+#include "startup/file_access.h"
 #include "startup/profile.h"
 #include "startup/tables.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -24,7 +27,32 @@ bool GuardIntact(const void* rows, size_t bytes) {
   return true;
 }
 
-const char* ReadWhole(const char* path, int32_t count) {
+// The reload's reading from memory gives the tables the start-up stream reader gives, and its
+// fault checks take any bytes.
+const char* ReadFromMemory(const uint8_t* data, size_t size, const WeaponBallistics* weapons,
+                           int32_t count, const SurfaceBallistics* surfaces) {
+  // The bytes as the runtime's stream hands them over (text mode on Windows).
+  std::vector<char> bytes(data, data + size);
+  if (SystemFileAccess().textMode) size = ToRuntimeText(bytes.data(), size);
+  const char* text = bytes.data();
+  std::vector<WeaponBallistics> fromMemory(count);
+  ReadWeaponText(text, size, fromMemory.data(), count);
+  if (std::memcmp(fromMemory.data(), weapons, count * sizeof(WeaponBallistics)) != 0) {
+    return "weapon rows read from memory differ from the file's";
+  }
+  SurfaceBallistics surfacesFromMemory[SurfaceClassCount] = {};
+  ReadSurfaceText(text, size, surfacesFromMemory);
+  if (std::memcmp(surfacesFromMemory, surfaces, sizeof surfacesFromMemory) != 0) {
+    return "surface rows read from memory differ from the file's";
+  }
+  std::vector<int32_t> filledAt(count);
+  CheckWeaponFaults(text, size, count, filledAt.data(), FaultSink{});
+  CheckSurfaceFaults(text, size, FaultSink{});
+  CheckSettingsFaults(text, size, FaultSink{});
+  return nullptr;
+}
+
+const char* ReadWhole(const char* path, int32_t count, const uint8_t* data, size_t size) {
   std::vector<WeaponBallistics> weapons(count + kGuardRows);
   std::memset(weapons.data() + count, kGuard, kGuardRows * sizeof(WeaponBallistics));
   if (std::FILE* file = OpenPlatformFile(path, "r")) {
@@ -50,7 +78,7 @@ const char* ReadWhole(const char* path, int32_t count) {
   for (int32_t i = 0; i < SurfaceClassCount; ++i) {
     if (const char* fault = CheckRow(surfaces[i])) return fault;
   }
-  return nullptr;
+  return ReadFromMemory(data, size, weapons.data(), count, surfaces);
 }
 
 // Each line on its own, in a buffer of exactly its size.
@@ -86,7 +114,7 @@ const char* FuzzTableFiles(const uint8_t* data, size_t size) {
   if (const char* fault = ReadLines(file, fileSize, count)) return fault;
   const TempFile temp(".dat", file, fileSize);
   if (!temp.ok()) return nullptr;
-  return ReadWhole(temp.path(), count);
+  return ReadWhole(temp.path(), count, file, fileSize);
 }
 
 }  // namespace pellix::fuzz

@@ -47,7 +47,7 @@ TEST_F(LabShow, WhatStartupRead) {
   EXPECT_TRUE(EndsWith(j["files"]["surfaces"].get<std::string>(), "pellix_surface.dat"));
 
   const Json& s = j["settings"];
-  EXPECT_EQ(s.size(), 22u);  // the 21 keys' values and TracerBatch
+  EXPECT_EQ(s.size(), 23u);  // the 21 keys' values, TracerBatch and Reload
   EXPECT_EQ(s["MaxPellix"], 4096);
   EXPECT_EQ(s["weaponCount"], 6);
   EXPECT_EQ(AsFloat(s["rangeScale"]), 80.0f);

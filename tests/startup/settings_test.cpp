@@ -177,7 +177,7 @@ TEST(SettingsOrder, TwentyOneKeysInOrder) {
   queries.clear();
   Settings s{};
   ReadSettings({RecordInt, RecordString}, "x", s);
-  // The 21 keys, then TracerBatch.
+  // The 21 keys, then TracerBatch and Reload.
   const std::vector<Query> expected = {
       {"PELLIX", "MaxPellix", "4096"},     {"PELLIX", "MaxWeapon", "0"},
       {"PHYSICS", "RangeMult", "1.0"},     {"PHYSICS", "Gravity", "0"},
@@ -190,6 +190,7 @@ TEST(SettingsOrder, TwentyOneKeysInOrder) {
       {"GRAPHICS", "RefractSize", "0.1"},  {"GRAPHICS", "AmRefractLen", "2.0"},
       {"GRAPHICS", "TrRefractLen", "1.5"}, {"GRAPHICS", "AmTailBias", "-1.0"},
       {"GRAPHICS", "TrTailBias", "-1.0"},  {"GRAPHICS", "TracerBatch", "1"},
+      {"PELLIX", "Reload", "0"},
   };
   ASSERT_EQ(queries.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {

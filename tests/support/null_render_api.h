@@ -29,7 +29,10 @@ class NullRenderApi final : public RenderApi {
     std::memcpy(buffer, path, sizeof path);
     return sizeof path - 1;
   }
-  GpuEffect* CreateEffectFromFile(GpuDevice*, const char*) override { return Fake<GpuEffect>(3); }
+  GpuEffect* CreateEffectFromFile(GpuDevice*, const char*, char* errors, uint32_t size) override {
+    if (errors != nullptr && size > 0) errors[0] = '\0';
+    return Fake<GpuEffect>(3);
+  }
 
   GpuSurface* GetRenderTarget(GpuDevice*, uint32_t) override { return Fake<GpuSurface>(4); }
   uint32_t GetFVF(GpuDevice*) override { return 0; }
@@ -98,6 +101,7 @@ class NullRenderApi final : public RenderApi {
   void End(GpuEffect*) override {}
   void OnLostDevice(GpuEffect*) override {}
   void OnResetDevice(GpuEffect*) override {}
+  void ReleaseEffect(GpuEffect*) override {}
 
  private:
   template <typename T>

@@ -23,6 +23,7 @@ class RecordingRenderApi final : public RenderApi {
   std::string modulePath = "C:\\Games\\Host\\host.exe";
   bool hasDevice = true;  // the host has made its device
   bool effectLoads = true;
+  std::string effectErrors;  // the compiler's messages when the effect does not load
   bool textureCreates = true;
   bool deviceHasDeclaration = true;
   bool deviceHasStream = true;
@@ -119,10 +120,17 @@ class RecordingRenderApi final : public RenderApi {
     if (n < size) buffer[n] = '\0';
     return n;
   }
-  GpuEffect* CreateEffectFromFile(GpuDevice* device, const char* path) override {
+  // The first effect made is Effect(); later ones are "effect#1", "effect#2"...
+  GpuEffect* CreateEffectFromFile(GpuDevice* device, const char* path, char* errors,
+                                  uint32_t size) override {
     Log("CreateEffectFromFile " + Name(device) + " " + path);
     effectPaths.push_back(path);
-    return effectLoads ? Effect() : nullptr;
+    if (errors != nullptr && size > 0) {
+      const std::string text = effectLoads ? "" : effectErrors.substr(0, size - 1);
+      std::memcpy(errors, text.c_str(), text.size() + 1);
+    }
+    if (!effectLoads) return nullptr;
+    return effectsCreated++ == 0 ? Effect() : Fake<GpuEffect>(kNewEffect + effectsCreated - 1);
   }
 
   GpuSurface* GetRenderTarget(GpuDevice* device, uint32_t index) override {
@@ -328,6 +336,7 @@ class RecordingRenderApi final : public RenderApi {
   void End(GpuEffect* effect) override { Log("End " + Name(effect)); }
   void OnLostDevice(GpuEffect* effect) override { Log("OnLostDevice " + Name(effect)); }
   void OnResetDevice(GpuEffect* effect) override { Log("OnResetDevice " + Name(effect)); }
+  void ReleaseEffect(GpuEffect* effect) override { Log("ReleaseEffect " + Name(effect)); }
 
  private:
   enum : uintptr_t {
@@ -342,6 +351,7 @@ class RecordingRenderApi final : public RenderApi {
     kVertexBuffer = 300,
     kIndexBuffer = 400,
     kLevel0 = 200,
+    kNewEffect = 500,
   };
   template <typename T>
   static T* Fake(uintptr_t id) {
@@ -373,6 +383,7 @@ class RecordingRenderApi final : public RenderApi {
       default:
         break;
     }
+    if (id >= kNewEffect) return "effect#" + std::to_string(id - kNewEffect);
     if (id >= kIndexBuffer) return "indexBuffer#" + std::to_string(id - kIndexBuffer);
     if (id >= kVertexBuffer) return "vertexBuffer#" + std::to_string(id - kVertexBuffer);
     if (id >= kLevel0) return "level0#" + std::to_string(id - kLevel0);
@@ -423,6 +434,7 @@ class RecordingRenderApi final : public RenderApi {
   }
   uint32_t currentPass = 0;
   int buffersCreated = 0;
+  int effectsCreated = 0;
 };
 
 }  // namespace pellix::testing

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "startup/reload.h"
 #include "tests/visuals/drawing_fixture.h"
 
 namespace pellix::testing {
@@ -131,6 +132,33 @@ TEST_F(TracerResourcesTest, ResetReleasesTheCopyAndTheNextDrawSizesItAnew) {
   PrepareTracerResources();
   EXPECT_EQ(CallsFrom("CreateTexture"),
             (Calls{"CreateTexture 1024x768 0 1 21 0", "GetSurfaceLevel texture#2 0"}));
+}
+
+// Reload: a changed pellix.fx replaces the effect at the next draw only when it compiles, and a
+// TracerType changed in play (here 2 to 0) still lets a reset release what was made.
+TEST_F(TracerResourcesTest, AChangedEffectReplacesTheOldOnlyWhenItCompiles) {
+  PrepareTracerResources();
+  effectReloadPending = 1;
+  api.effectLoads = false;
+  api.calls.clear();
+  PrepareTracerResources();
+  EXPECT_EQ(api.Count("CreateEffectFromFile"), 1);
+  EXPECT_FALSE(api.Has("ReleaseEffect"));
+  EXPECT_EQ(tracerEffect, RecordingRenderApi::Effect());
+  EXPECT_EQ(effectReloadPending, 0);
+
+  effectReloadPending = 1;
+  api.effectLoads = true;
+  api.calls.clear();
+  PrepareTracerResources();
+  EXPECT_EQ(CallsFrom("CreateEffectFromFile").at(1), "ReleaseEffect effect");
+  EXPECT_TRUE(api.Has("GetParameterByName effect#1 null RenderScene"));
+  settings.TracerType = 0;
+  api.calls.clear();
+  ReleaseTracerResources();
+  RestoreTracerResources();
+  EXPECT_EQ(api.calls, (Calls{"OnLostDevice effect#1", "SetTexture effect#1 h:RenderScene null",
+                              "Release level0#1", "Release texture#1", "OnResetDevice effect#1"}));
 }
 
 TEST_F(TracerResourcesTest, ResetWithoutEffectStillReleasesTheCopy) {

@@ -9,7 +9,9 @@
 #include <map>
 #include <string_view>
 
+#include "startup/data_faults.h"
 #include "startup/profile_lines.h"
+#include "startup/setting_keys.h"
 #include "startup/settings.h"
 #include "startup/tables.h"
 #include "tools/lab/lab_session.h"
@@ -19,13 +21,10 @@ namespace pellix::lab {
 
 namespace {
 
-const char* const kWeaponFields[13] = {
-    "muzzle speed",   "dragAlong",        "dragAcross",        "pierceCost",     "ricochetBonus",
-    "tracerEvery",    "ammoTrailLength",  "tracerTrailLength", "ammoTrailWidth", "tracerTrailWidth",
-    "ammoTrailAlpha", "tracerTrailAlpha", "tracerColour"};
-const char* const kSurfaceFields[5] = {"ricochetThreshold", "ricochetAngleLoss", "ricochetKeep",
-                                       "ricochetScatter", "pierceResistance"};
-const char* const kSurfaceKeys[SurfaceClassCount] = {"N", "SP", "S", "W", "D", "C", "P"};
+// The names the plug-in's own fault checks print.
+const auto& kWeaponFields = weaponFieldNames;
+const auto& kSurfaceFields = surfaceFieldNames;
+const auto& kSurfaceKeys = surfaceKeyNames;
 
 // What a value beyond the float range does: it is stored as an infinity of its sign.
 struct Endless {
@@ -87,25 +86,6 @@ std::string EndlessNote(const std::string& what, const char* name, float stored)
   return note;
 }
 
-struct IniKey {
-  const char* section;
-  const char* key;
-  bool integer;
-};
-// The 21 keys in their order, then the drawing switch TracerBatch.
-const IniKey kIniKeys[22] = {
-    {"PELLIX", "MaxPellix", true},       {"PELLIX", "MaxWeapon", true},
-    {"PHYSICS", "RangeMult", false},     {"PHYSICS", "Gravity", true},
-    {"PHYSICS", "GravityMult", false},   {"PHYSICS", "AirResist", true},
-    {"PHYSICS", "Ricochet", true},       {"PHYSICS", "Pierce", true},
-    {"PHYSICS", "MaxLoop", true},        {"PHYSICS", "MinSpeed", false},
-    {"PHYSICS", "ColBias", false},       {"PHYSICS", "SolidBias", false},
-    {"PHYSICS", "SolidLoop", true},      {"GRAPHICS", "TracerType", true},
-    {"GRAPHICS", "AfterEffect", true},   {"GRAPHICS", "TracerBloom", false},
-    {"GRAPHICS", "RefractSize", false},  {"GRAPHICS", "AmRefractLen", false},
-    {"GRAPHICS", "TrRefractLen", false}, {"GRAPHICS", "AmTailBias", false},
-    {"GRAPHICS", "TrTailBias", false},   {"GRAPHICS", "TracerBatch", true}};
-
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -131,23 +111,11 @@ std::string Shown(double value) {
   return buffer;
 }
 
-// A line as it can be quoted: its line end dropped, control chars and bytes beyond ASCII as
-// \xNN (a byte-order mark or a NUL shows), cut after 100 chars.
+// A line as it can be quoted (the reload's fault lines quote the same way).
 std::string Quoted(std::string_view line) {
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-  std::string out;
-  for (size_t i = 0; i < line.size() && i < 100; ++i) {
-    const auto c = static_cast<unsigned char>(line[i]);
-    if ((c < 0x20 && c != '\t') || c >= 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  if (line.size() > 100) out += "...";
-  return out;
+  char quoted[QuotedTextSize];
+  QuoteText(line.data(), line.size(), quoted);
+  return quoted;
 }
 
 class Collector {
@@ -219,18 +187,6 @@ bool ReadDataFile(Collector& c, const std::string& dir, const char* name,
     c.Note("the file starts with a UTF-8 byte-order mark, which start-up skips");
   }
   return true;
-}
-
-// The number of white-space-separated words of a line, as the scans split it.
-int CountWords(const char* line) {
-  int words = 0;
-  for (const char* p = line; *p;) {
-    while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
-    if (!*p) break;
-    ++words;
-    while (*p && !std::isspace(static_cast<unsigned char>(*p))) ++p;
-  }
-  return words;
 }
 
 // The number of values after the line's first word against the fields expected, and how many
@@ -531,13 +487,13 @@ void LintSurfaceFile(std::vector<Finding>& out, const std::string& dir) {
   }
 }
 
-const IniKey* FindKey(std::string_view name) {
-  for (const IniKey& k : kIniKeys)
+const SettingKey* FindKey(std::string_view name) {
+  for (const SettingKey& k : settingKeys)
     if (Lower(k.key) == Lower(std::string(name))) return &k;
   return nullptr;
 }
 
-void LintIniValue(Collector& c, const IniKey& key, std::string value) {
+void LintIniValue(Collector& c, const SettingKey& key, std::string value) {
   if (value.size() > 1 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
     value = value.substr(1, value.size() - 2);
   const std::string name = key.key;
@@ -577,11 +533,7 @@ void LintIniValue(Collector& c, const IniKey& key, std::string value) {
   char* end = nullptr;
   const double v = std::strtod(s, &end);
   // The scaled keys are stored times their factor, which can leave the float range too.
-  const double factor = name == "RangeMult"     ? RangeFactor
-                        : name == "GravityMult" ? GravityFactor
-                        : name == "MinSpeed"    ? MinSpeedFactor
-                                                : 1.0;
-  const float stored = ScaleSetting(v, factor);
+  const float stored = ScaleSetting(v, key.factor);
   if (end != s && std::isinf(stored)) {
     c.Note(EndlessNote(name + " = '" + value + "'", name.c_str(), stored));
   }
@@ -660,9 +612,10 @@ void LintIniFile(std::vector<Finding>& out, const std::string& dir, const Settin
       continue;
     }
     const std::string name(line.name);
-    const IniKey* key = FindKey(name);
+    const SettingKey* key = FindKey(name);
     if (!key) {
-      c.Fault("'" + Quoted(name) + "' is not one of the 22 keys: ignored");
+      c.Fault("'" + Quoted(name) + "' is not one of the " + std::to_string(SettingKeyCount) +
+              " keys: ignored");
       continue;
     }
     if (Lower(section) != Lower(key->section)) {
@@ -721,6 +674,16 @@ std::vector<Finding> LintFolder(const std::string& dir) {
   LintWeaponFile(findings, dir, s);
   LintSurfaceFile(findings, dir);
   return findings;
+}
+
+void PrintFindings(std::ostream& out, const std::vector<Finding>& findings) {
+  for (const auto& f : findings) {
+    out << f.file;
+    if (f.line > 0) out << ":" << f.line;
+    out << ": " << (f.fault ? "" : std::string(FindingKind(f)) + ": ") << f.reason << "\n";
+    if (f.line > 0) out << "  | " << f.text << "\n";
+  }
+  if (findings.empty()) out << "clean\n";
 }
 
 Table FindingsTable(const std::vector<Finding>& findings) {

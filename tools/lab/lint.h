@@ -2,6 +2,7 @@
 // short or misread, and every legal value that is almost surely a typo, with its file, line,
 // text and a plain reason. The files are read with start-up's own line readers.
 #pragma once
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ struct Finding {
 const char* FindingKind(const Finding& finding);
 
 std::vector<Finding> LintFolder(const std::string& dir);
+
+// As text: "file:line: reason" ("file:line: warning: reason", "...: note: ..."), each line's
+// text below it; "clean" when there is nothing.
+void PrintFindings(std::ostream& out, const std::vector<Finding>& findings);
 
 // "file:line: reason" lines, the faults marked as such.
 Table FindingsTable(const std::vector<Finding>& findings);

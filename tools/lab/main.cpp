@@ -20,6 +20,7 @@
 #include "tools/lab/show_json.h"
 #include "tools/lab/simulate.h"
 #include "tools/lab/table.h"
+#include "tools/lab/watch_command.h"
 
 namespace lab = pellix::lab;
 
@@ -54,14 +55,7 @@ int main(int argc, char** argv) {
     }
     const auto findings = lab::LintFolder(lintDir);
     if (lintOpts.Format() == lab::OutputFormat::Text) {
-      for (const auto& f : findings) {
-        std::cout << f.file;
-        if (f.line > 0) std::cout << ":" << f.line;
-        std::cout << ": " << (f.fault ? "" : std::string(lab::FindingKind(f)) + ": ") << f.reason
-                  << "\n";
-        if (f.line > 0) std::cout << "  | " << f.text << "\n";
-      }
-      if (findings.empty()) std::cout << "clean\n";
+      lab::PrintFindings(std::cout, findings);
     } else {
       lab::PrintTable(std::cout, lab::FindingsTable(findings), lintOpts.Format());
     }
@@ -192,6 +186,7 @@ int main(int argc, char** argv) {
 
   lab::AddFitCommand(app, status);
   lab::AddDiffCommand(app, status);
+  lab::AddWatchCommand(app, status);
 
   try {
     app.parse(argc, argv);

@@ -8,6 +8,7 @@
 
 #include "sim/pool.h"
 #include "startup/data_paths.h"
+#include "startup/file_access.h"
 #include "startup/profile.h"
 #include "startup/settings.h"
 #include "startup/startup.h"
@@ -64,6 +65,7 @@ Json SettingsJson(const Settings& s) {
   j["AmTailBias"] = Float(s.AmTailBias);
   j["TrTailBias"] = Float(s.TrTailBias);
   j["TracerBatch"] = s.TracerBatch;
+  j["Reload"] = s.Reload;
   return j;
 }
 
@@ -152,6 +154,7 @@ int PrintShowJson(const std::string& dir, std::ostream& out) {
   platform.openFile = OpenPlatformFile;
   platform.allocate = CallocZeroed;
   platform.installHooks = nullptr;
+  platform.files = SystemFileAccess();  // with Reload=1, the spare copies as in the game
   ReleaseStartupData();
   static StartupLog log;  // 4 KiB: kept off the stack
   log = StartupLog{};

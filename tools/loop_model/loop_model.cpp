@@ -182,7 +182,7 @@ void LoopModel::RunProjectileLoop() {
       }
       case addr::FlightForcesSite: {
         const float step = timeStep;
-        if (settings.Gravity != 0 || settings.AirResist != 0) {
+        if (settings.Gravity != 0 || settings.AirResist != 0 || settings.Reload != 0) {
           const HookRegisters before = r;
           FlightForcesEntry(r, step);
           if (onPool && rec->active == 0) forcesEnded.push_back(SlotOf(rec));

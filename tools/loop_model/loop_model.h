@@ -8,9 +8,9 @@
 //   0x7360E7 loop top. Model: an inactive record goes straight to the advance; a record whose
 //            expiryTime is below the clock (as a float) is ended (active = 0) and advanced.
 //   0x73614A the time step HostTimeStep is loaded; when the flight-forces hook is installed
-//            (Gravity or AirResist on) FlightForcesEntry runs with it (it may end the record,
-//            at rest). Then the displacement velocity x step is formed; model: for an ended
-//            record too, the host looks at `active` only at the loop top.
+//            (Gravity or AirResist on, or Reload) FlightForcesEntry runs with it (it may end the
+//            record, at rest). Then the displacement velocity x step is formed; model: for an
+//            ended record too, the host looks at `active` only at the loop top.
 //   hit test  Model: the World's hit finder on position -> position + displacement. A hit
 //            writes the hit frame (point at ESP+0x24, normal at ESP+0x34, surface id byte at
 //            ESP+0x57), puts the kind code in AL and reaches 0x736283 (ImpactEntry).

@@ -43,6 +43,7 @@ ScenarioList TrailScenarios();
 ScenarioList Direct3DScenarios();
 ScenarioList CrosscheckScenarios();
 ScenarioList PackageScenarios();
+ScenarioList ReloadScenarios();
 
 const Scenario* FindScenario(const char* name);
 void ListScenarios();

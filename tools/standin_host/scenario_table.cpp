@@ -7,7 +7,8 @@ namespace standin {
 namespace {
 
 ScenarioList (*const kLists[])() = {&BindingScenarios,   &FlightScenarios,     &TrailScenarios,
-                                    &Direct3DScenarios, &CrosscheckScenarios, &PackageScenarios};
+                                    &Direct3DScenarios, &CrosscheckScenarios, &PackageScenarios,
+                                    &ReloadScenarios};
 
 }  // namespace
 

@@ -2,12 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "startup/data_faults.h"
+#include "startup/settings.h"
 #include "tests/tools/lab/data_copy.h"
 #include "tools/lab/lint.h"
+#include "tools/lab/watch_command.h"
 
 namespace pellix::lab {
 namespace {
@@ -32,6 +37,32 @@ void ExpectFindings(const std::vector<Finding>& findings, const Expected (&expec
   }
 }
 
+// The reload refuses a file for exactly the faults lint reports, in lint's words, and for no
+// warning or note.
+void ExpectTheReloadsChecksFindLintsFaults(const std::string& dir) {
+  std::vector<std::string> lint, reload;
+  for (const Finding& f : LintFolder(dir)) {
+    if (f.fault) lint.push_back(f.file + ":" + std::to_string(f.line) + ": " + f.reason);
+  }
+  const FaultSink sink{[](void* out, const char* file, int line, const char* reason) {
+                         static_cast<std::vector<std::string>*>(out)->push_back(
+                             std::string(file) + ":" + std::to_string(line) + ": " + reason);
+                       },
+                       &reload};
+  std::vector<std::string> text;
+  for (const char* name : {"pellix.ini", "pellix_weapon.dat", "pellix_surface.dat"}) {
+    std::ifstream in(dir + "/" + name, std::ios::binary);
+    text.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  Settings s{};
+  ReadSettings(SystemProfile(), (dir + "/pellix.ini").c_str(), s);
+  std::vector<int32_t> filledAt(static_cast<size_t>(s.weaponCount));
+  CheckSettingsFaults(text[0].data(), text[0].size(), sink);
+  CheckWeaponFaults(text[1].data(), text[1].size(), s.weaponCount, filledAt.data(), sink);
+  CheckSurfaceFaults(text[2].data(), text[2].size(), sink);
+  EXPECT_EQ(reload, lint) << dir;
+}
+
 TEST(LabLint, SampleDataIsClean) {
   const auto findings = LintFolder(PELLIX_SAMPLE_DATA);
   for (const auto& f : findings) ADD_FAILURE() << f.file << ":" << f.line << ": " << f.reason;
@@ -46,7 +77,7 @@ TEST(LabLint, BrokenCopyListsEveryFaultWithItsLine) {
       {"pellix.ini", 8, "fault", "text after the number is ignored (it reads as 0.5000)"},
       {"pellix.ini", 9, "fault", "empty: it reads as 0"},
       {"pellix.ini", 11, "fault", "already set at line 10"},
-      {"pellix.ini", 13, "fault", "'Bounce' is not one of the 22 keys"},
+      {"pellix.ini", 13, "fault", "'Bounce' is not one of the 23 keys"},
       {"pellix.ini", 16, "fault", "'inf' is not a decimal number: it reads as 0"},
       {"pellix.ini", 17, "fault", "'0x10' is not a decimal number"},
       {"pellix.ini", 18, "note",
@@ -82,6 +113,7 @@ TEST(LabLint, BrokenCopyListsEveryFaultWithItsLine) {
   ASSERT_EQ(findings.size(), std::size(expected));
   ExpectFindings(findings, expected);
   EXPECT_TRUE(AnyFault(findings));
+  ExpectTheReloadsChecksFindLintsFaults(std::string(PELLIX_LAB_FIXTURES) + "/broken");
 }
 
 // Values beyond the float range are kept as infinities: notes that say what each will do.
@@ -103,6 +135,7 @@ TEST(LabLint, ValuesBeyondTheFloatRangeAreNotedWithWhatTheyDo) {
   const auto findings = LintFolder(std::string(PELLIX_LAB_FIXTURES) + "/endless");
   ASSERT_GE(findings.size(), std::size(expected));
   ExpectFindings(findings, expected);
+  ExpectTheReloadsChecksFindLintsFaults(std::string(PELLIX_LAB_FIXTURES) + "/endless");
   EXPECT_EQ(std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
               return f.fault;
             }),
@@ -130,8 +163,8 @@ TEST(LabLint, TypicalMistakesAreWarnedWithTheirLineAndWhatTheyDo) {
   EditFile(dir, "pellix_surface.dat", "W    0.15      0.60      0.30", "W 0.15 0.60 1.30");
   const Expected expected[] = {
       {"pellix.ini", 1, "note", "starts with a UTF-8 byte-order mark, which start-up skips"},
-      {"pellix.ini", 30, "warning", "MaxLoop 0 is below 1"},
-      {"pellix.ini", 48, "warning", "TracerType 3 is outside 0 to 2: the trails are drawn with "
+      {"pellix.ini", 35, "warning", "MaxLoop 0 is below 1"},
+      {"pellix.ini", 53, "warning", "TracerType 3 is outside 0 to 2: the trails are drawn with "
                                     "pellix.fx, display pass only"},
       {"pellix_weapon.dat", 1, "note", "byte-order mark"},
       // The row 5 without its muzzle speed: 12 values, and "8.0" split by the scan.
@@ -164,6 +197,7 @@ TEST(LabLint, TypicalMistakesAreWarnedWithTheirLineAndWhatTheyDo) {
   const auto findings = LintFolder(dir);
   ASSERT_EQ(findings.size(), std::size(expected));
   ExpectFindings(findings, expected);
+  ExpectTheReloadsChecksFindLintsFaults(dir);
   EXPECT_EQ(findings[4].text, "5     0.008  0.040  0.80   0.00  4     8.0     16.0  0.03  0.07 90 "
                               "   230 0xFFFF4020");
 
@@ -180,6 +214,8 @@ TEST(LabLint, TypicalMistakesAreWarnedWithTheirLineAndWhatTheyDo) {
   EXPECT_EQ(empty.back().reason, "no line fills a surface class: every surface row stays zero "
                                  "(no ricochet, pierced at no cost)");
   EXPECT_TRUE(AnyFault(empty));
+  ExpectTheReloadsChecksFindLintsFaults(dir);
+  ExpectTheReloadsChecksFindLintsFaults(std::string(PELLIX_LAB_FIXTURES) + "/warnings");
 }
 
 TEST(LabLint, MissingFilesAreNamed) {
@@ -202,6 +238,31 @@ TEST(LabLint, OutputFormatsCarryEveryFinding) {
   EXPECT_EQ(std::count(c.begin(), c.end(), '\n'), static_cast<long>(findings.size() + 1));
   EXPECT_NE(c.find("pellix_weapon.dat,5,fault,muzzle speed 0"), std::string::npos);
   EXPECT_NE(json.str().find("\"line\": 11"), std::string::npos);
+}
+
+// watch: one run at once, one more when a saved file has settled (a look that finds the
+// stamps the look before found), and none while nothing changes.
+TEST(LabWatch, RunsAgainOnceAfterEachSavedChange) {
+  const std::string dir = CopySampleData("watch");
+  std::ostringstream out;
+  int looks = 0;
+  const int status = Watch(dir, WatchOptions{}, out, [&] {
+    if (++looks == 1) {
+      EditFile(dir, "pellix_weapon.dat", "\n5     880", "\n5     440");
+      const auto file = std::filesystem::path(dir) / "pellix_weapon.dat";
+      std::filesystem::last_write_time(file,
+                                       std::filesystem::last_write_time(file) + std::chrono::seconds(2));
+    }
+    return looks < 5;
+  });
+  EXPECT_EQ(status, 0);
+  const std::string text = out.str();
+  const size_t second = text.find(" run 2 ==");
+  ASSERT_NE(second, std::string::npos) << text;
+  EXPECT_EQ(text.find(" run 3 =="), std::string::npos);
+  // Weapon 5's line: its muzzle speed before and after the edit.
+  EXPECT_NE(text.substr(0, second).find("\n     5   880.0 "), std::string::npos) << text;
+  EXPECT_NE(text.substr(second).find("\n     5   440.0 "), std::string::npos) << text;
 }
 
 }  // namespace
