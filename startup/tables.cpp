@@ -96,6 +96,9 @@ bool TableLineReader::Next(char (&line)[TableLineSize]) {
       std::memmove(line, line + 3, length - 2);
       length -= 3;
       skippedMark_ = true;
+      // A file that holds the mark alone is empty: no empty read (which would look like a
+      // line starting with NUL) comes from it.
+      if (length == 0) return Next(line);
     }
   }
   length_ = length;

@@ -215,6 +215,14 @@ TEST(LabLint, TypicalMistakesAreWarnedWithTheirLineAndWhatTheyDo) {
                                  "(no ricochet, pierced at no cost)");
   EXPECT_TRUE(AnyFault(empty));
   ExpectTheReloadsChecksFindLintsFaults(dir);
+  // A byte-order mark alone is as empty, plus its note: no line of it starts with NUL.
+  ASSERT_TRUE(WriteFileBytes(dir + "/pellix_surface.dat", "\xEF\xBB\xBF", error)) << error;
+  const auto markOnly = LintFolder(dir);
+  ASSERT_EQ(markOnly.size(), empty.size() + 1);
+  const Finding& note = markOnly[markOnly.size() - 2];
+  EXPECT_TRUE(!note.fault && !note.warning && note.line == 1) << note.reason;
+  EXPECT_EQ(markOnly.back().reason, empty.back().reason);
+  ExpectTheReloadsChecksFindLintsFaults(dir);
   ExpectTheReloadsChecksFindLintsFaults(std::string(PELLIX_LAB_FIXTURES) + "/warnings");
 }
 
