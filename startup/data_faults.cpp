@@ -286,12 +286,6 @@ void CheckIniValue(Collector& c, int n, const SettingKey& key, string_view value
   }
 }
 
-const SettingKey* FindKey(string_view name) {
-  for (const SettingKey& k : settingKeys)
-    if (SameProfileName(name, k.key)) return &k;
-  return nullptr;
-}
-
 // The line of the first header of this name before line `before`; 0 when none.
 int FirstSectionLine(string_view text, string_view name, int before) {
   ProfileLines lines(text);
@@ -336,7 +330,7 @@ int CheckSettingsFaults(const char* text, size_t size, const FaultSink& sink) {
       }
       continue;
     }
-    const SettingKey* key = FindKey(line.name);
+    const SettingKey* key = FindSettingKey(line.name);
     if (!key) {
       char quoted[QuotedTextSize];
       QuoteText(line.name.data(), line.name.size(), quoted);

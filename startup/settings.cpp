@@ -1,7 +1,11 @@
 #include "startup/settings.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "sim/vec3.h"
 #include "startup/runtime_text.h"
+#include "startup/setting_keys.h"
 
 namespace pellix {
 
@@ -44,31 +48,22 @@ struct Reader {
 
 void ReadSettings(const ProfileReader& profile, const char* path, Settings& out) {
   const Reader r{profile, path};
-  out.MaxPellix = r.Int("PELLIX", "MaxPellix", 4096);
-  // Wraps instead of overflowing; start-up refuses any count below 1.
-  out.weaponCount =
-      static_cast<int32_t>(static_cast<uint32_t>(r.Int("PELLIX", "MaxWeapon", 0)) + 1u);
-  out.rangeScale = r.Scaled("PHYSICS", "RangeMult", "1.0", RangeFactor);
-  out.Gravity = r.Int("PHYSICS", "Gravity", 0);
-  out.gravityScale = r.Scaled("PHYSICS", "GravityMult", "1.0", GravityFactor);
-  out.AirResist = r.Int("PHYSICS", "AirResist", 0);
-  out.Ricochet = r.Int("PHYSICS", "Ricochet", 0);
-  out.Pierce = r.Int("PHYSICS", "Pierce", 0);
-  out.MaxLoop = r.Int("PHYSICS", "MaxLoop", 8);
-  out.minSpeedScaled = r.Scaled("PHYSICS", "MinSpeed", "1.0", MinSpeedFactor);
-  out.ColBias = static_cast<float>(r.Number("PHYSICS", "ColBias", "0.01"));
-  out.SolidBias = static_cast<float>(r.Number("PHYSICS", "SolidBias", "0.1"));
-  out.SolidLoop = r.Int("PHYSICS", "SolidLoop", 50);
-  out.TracerType = r.Int("GRAPHICS", "TracerType", 2);
-  out.AfterEffect = r.Int("GRAPHICS", "AfterEffect", 2);
-  out.TracerBloom = static_cast<float>(r.Number("GRAPHICS", "TracerBloom", "0.001"));
-  out.RefractSize = static_cast<float>(r.Number("GRAPHICS", "RefractSize", "0.1"));
-  out.AmRefractLen = static_cast<float>(r.Number("GRAPHICS", "AmRefractLen", "2.0"));
-  out.TrRefractLen = static_cast<float>(r.Number("GRAPHICS", "TrRefractLen", "1.5"));
-  out.AmTailBias = static_cast<float>(r.Number("GRAPHICS", "AmTailBias", "-1.0"));
-  out.TrTailBias = static_cast<float>(r.Number("GRAPHICS", "TrTailBias", "-1.0"));
-  out.TracerBatch = r.Int("GRAPHICS", "TracerBatch", 1);
-  out.Reload = r.Int("PELLIX", "Reload", 0);
+  for (const SettingKey& key : settingKeys) {
+    auto* field = reinterpret_cast<unsigned char*>(&out) + key.offset;
+    if (key.integer) {
+      int32_t value = r.Int(key.section, key.key, std::atoi(key.fallback));
+      // MaxWeapon is stored as the table's size; it wraps instead of overflowing, and start-up
+      // refuses any count below 1.
+      if (key.offset == offsetof(Settings, weaponCount)) {
+        value = static_cast<int32_t>(static_cast<uint32_t>(value) + 1u);
+      }
+      std::memcpy(field, &value, sizeof value);
+    } else {
+      // A factor of 1 leaves the float of the number as it is.
+      const float value = r.Scaled(key.section, key.key, key.fallback, key.factor);
+      std::memcpy(field, &value, sizeof value);
+    }
+  }
 }
 
 }  // namespace pellix

@@ -487,12 +487,6 @@ void LintSurfaceFile(std::vector<Finding>& out, const std::string& dir) {
   }
 }
 
-const SettingKey* FindKey(std::string_view name) {
-  for (const SettingKey& k : settingKeys)
-    if (Lower(k.key) == Lower(std::string(name))) return &k;
-  return nullptr;
-}
-
 void LintIniValue(Collector& c, const SettingKey& key, std::string value) {
   if (value.size() > 1 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
     value = value.substr(1, value.size() - 2);
@@ -612,7 +606,7 @@ void LintIniFile(std::vector<Finding>& out, const std::string& dir, const Settin
       continue;
     }
     const std::string name(line.name);
-    const SettingKey* key = FindKey(name);
+    const SettingKey* key = FindSettingKey(name);
     if (!key) {
       c.Fault("'" + Quoted(name) + "' is not one of the " + std::to_string(SettingKeyCount) +
               " keys: ignored");

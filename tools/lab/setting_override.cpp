@@ -1,56 +1,16 @@
 #include "tools/lab/setting_override.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
-#include "startup/settings.h"
+#include "startup/profile_lines.h"
+#include "startup/setting_keys.h"
 
 namespace pellix::lab {
 
 namespace {
-
-struct IniKey {
-  std::string section, key;
-  bool integer;
-};
-
-// The keys are those start-up asks the profile reader for, in its order: a reader that only
-// takes note of each question gives them, so the list cannot drift from start-up's.
-std::vector<IniKey>* asked = nullptr;
-
-int32_t NoteInt(const char* section, const char* key, int32_t fallback, const char*) {
-  asked->push_back({section, key, true});
-  return fallback;
-}
-
-uint32_t NoteString(const char* section, const char* key, const char*, char* out, uint32_t size,
-                    const char*) {
-  asked->push_back({section, key, false});
-  if (size > 0) out[0] = '\0';
-  return 0;
-}
-
-const std::vector<IniKey>& IniKeys() {
-  static const std::vector<IniKey> keys = [] {
-    std::vector<IniKey> list;
-    asked = &list;
-    Settings ignored{};
-    ReadSettings(ProfileReader{&NoteInt, &NoteString}, "", ignored);
-    asked = nullptr;
-    return list;
-  }();
-  return keys;
-}
-
-bool SameLetters(const std::string& a, const std::string& b) {
-  const auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 size_t Digits(const std::string& s, size_t i) {
   while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
@@ -97,30 +57,26 @@ bool AddSettingOverride(const std::string& name, const std::string& value,
   const size_t slash = name.find('/');
   const std::string section = Trim(name.substr(0, slash));
   const std::string key = slash == std::string::npos ? "" : Trim(name.substr(slash + 1));
-  const IniKey* found = nullptr;
-  const IniKey* elsewhere = nullptr;
-  for (const IniKey& k : IniKeys()) {
-    if (!SameLetters(k.key, key)) continue;
-    (SameLetters(k.section, section) ? found : elsewhere) = &k;
+  const SettingKey* known = FindSettingKey(key);
+  if (known == nullptr) {
+    error = name + " is not a setting (SECTION/Key, as in pellix.ini: PHYSICS/Gravity, " +
+            "GRAPHICS/TracerType, ...)";
+    return false;
   }
-  if (!found) {
-    error = name + " is not a setting";
-    if (elsewhere) {
-      error += ": " + elsewhere->key + " belongs in [" + elsewhere->section + "], so " +
-               elsewhere->section + "/" + elsewhere->key;
-    } else {
-      error += " (SECTION/Key, as in pellix.ini: PHYSICS/Gravity, GRAPHICS/TracerType, ...)";
-    }
+  const std::string id = std::string(known->section) + "/" + known->key;
+  if (!SameProfileName(section, known->section)) {
+    error = name + " is not a setting: " + known->key + " belongs in [" + known->section +
+            "], so " + id;
     return false;
   }
   const std::string number = Trim(value);
-  if (!DecimalNumber(number, found->integer)) {
-    error = found->section + "/" + found->key + " = '" + value + "' is not " +
-            (found->integer ? "a whole number" : "a decimal number") +
+  if (!DecimalNumber(number, known->integer)) {
+    error = id + " = '" + value + "' is not " +
+            (known->integer ? "a whole number" : "a decimal number") +
             ": the game would read it as 0 or cut it short";
     return false;
   }
-  out[found->section + "/" + found->key] = number;
+  out[id] = number;
   return true;
 }
 
