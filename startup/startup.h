@@ -47,8 +47,9 @@ StartupResult RunStartup(const StartupPlatform& platform, StartupLog& log);
 
 const char* DescribeOutcome(StartupOutcome outcome);
 
-// Frees the tables, the pool and the reload's spare copies and zeroes their pointers. The library never calls it (nothing
-// is torn down); tests and tools that run start-up more than once do.
+// Frees the tables, the pool and the reload's spare copies and zeroes their pointers. The
+// library never calls it (nothing is torn down); tests and tools that run start-up more than
+// once do.
 void ReleaseStartupData();
 
 }  // namespace pellix
